@@ -1,0 +1,278 @@
+#include "core/numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace vantorel {
+namespace {
+
+// Far beyond any double's decimal range, small enough that adding digit counts cannot overflow.
+constexpr std::int64_t kExponentCap = 1'000'000'000;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+void AppendExponentDigit(std::int64_t& exponent, char digit) {
+    if (exponent < kExponentCap) {
+        exponent = exponent * 10 + (digit - '0');
+    }
+}
+
+// mantissa: ASCII digits with at most one '.', at least one digit. Out-of-range results
+// saturate: infinity when the number is too large, zero when it is too small.
+double ToDouble(const std::string& mantissa, std::int64_t exponent, bool negative) {
+    std::string text = mantissa;
+    text += 'e';
+    text += std::to_string(exponent);
+    double value = 0.0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    (void)end;
+    if (ec == std::errc::result_out_of_range) {
+        // The leading non-zero digit decides which way the range was left.
+        const std::size_t point = mantissa.find('.');
+        const auto intDigits =
+            static_cast<std::int64_t>(point == std::string::npos ? mantissa.size() : point);
+        std::int64_t position = 0;
+        for (char c : mantissa) {
+            if (c == '.') {
+                continue;
+            }
+            if (c != '0') {
+                break;
+            }
+            ++position;
+        }
+        const std::int64_t magnitude = intDigits - 1 - position + exponent;
+        value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    return negative ? -value : value;
+}
+
+bool StartsWith(std::string_view text, std::size_t at, std::string_view piece) {
+    return !piece.empty() && text.substr(at, piece.size()) == piece;
+}
+
+}  // namespace
+
+double LenientNumber(std::string_view text) {
+    std::size_t i = 0;
+    const auto skipBlanks = [&] {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n')) {
+            ++i;
+        }
+    };
+
+    skipBlanks();
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+
+    std::string mantissa;
+    bool seenPoint = false;
+    bool seenDigit = false;
+    for (;;) {
+        skipBlanks();
+        if (i < text.size() && IsDigit(text[i])) {
+            mantissa += text[i];
+            seenDigit = true;
+        } else if (i < text.size() && text[i] == '.' && !seenPoint) {
+            mantissa += '.';
+            seenPoint = true;
+        } else {
+            break;
+        }
+        ++i;
+    }
+    if (!seenDigit) {
+        return 0.0;
+    }
+
+    // An "E" without digits after it adds nothing: "1e" reads as 1.
+    std::int64_t exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        skipBlanks();
+        bool negativeExponent = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            negativeExponent = text[i] == '-';
+            ++i;
+        }
+        for (;;) {
+            skipBlanks();
+            if (i >= text.size() || !IsDigit(text[i])) {
+                break;
+            }
+            AppendExponentDigit(exponent, text[i]);
+            ++i;
+        }
+        if (negativeExponent) {
+            exponent = -exponent;
+        }
+    }
+    return ToDouble(mantissa, exponent, negative);
+}
+
+std::optional<double> StrictNumber(std::string_view text, const NumberLocale& locale) {
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+
+    const std::string_view group =
+        locale.grouping == locale.decimal ? std::string_view{} : std::string_view{locale.grouping};
+    std::string mantissa;
+    std::size_t leadingGroup = 0;  // digits before the first grouping separator
+    while (i < text.size() && IsDigit(text[i])) {
+        mantissa += text[i++];
+        ++leadingGroup;
+    }
+    if (leadingGroup > 0 && StartsWith(text, i, group)) {
+        // Grouped thousands: 1 to 3 leading digits, then groups of exactly three.
+        if (leadingGroup > 3) {
+            return std::nullopt;
+        }
+        while (StartsWith(text, i, group)) {
+            i += group.size();
+            for (int k = 0; k < 3; ++k, ++i) {
+                if (i >= text.size() || !IsDigit(text[i])) {
+                    return std::nullopt;
+                }
+                mantissa += text[i];
+            }
+        }
+        if (i < text.size() && IsDigit(text[i])) {
+            return std::nullopt;
+        }
+    }
+
+    bool anyDigit = !mantissa.empty();
+    if (StartsWith(text, i, locale.decimal)) {
+        i += locale.decimal.size();
+        mantissa += '.';
+        while (i < text.size() && IsDigit(text[i])) {
+            mantissa += text[i++];
+            anyDigit = true;
+        }
+    }
+    if (!anyDigit) {
+        return std::nullopt;
+    }
+
+    std::int64_t exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            negativeExponent = text[i] == '-';
+            ++i;
+        }
+        if (i >= text.size() || !IsDigit(text[i])) {
+            return std::nullopt;
+        }
+        while (i < text.size() && IsDigit(text[i])) {
+            AppendExponentDigit(exponent, text[i++]);
+        }
+        if (negativeExponent) {
+            exponent = -exponent;
+        }
+    }
+    if (i != text.size()) {
+        return std::nullopt;
+    }
+
+    const double value = ToDouble(mantissa, exponent, negative);
+    if (!std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string FormatPercent(double fraction, const NumberLocale& locale) {
+    const double hundredfold = fraction * 100.0;
+    if (!std::isfinite(hundredfold)) {
+        return std::isnan(hundredfold) ? "nan%" : (hundredfold > 0 ? "inf%" : "-inf%");
+    }
+
+    // Fixed-point rendering of the exact binary value rounds ties to even. A tie in the third
+    // decimal is only possible at x.125, x.375, x.625 and x.875 (halves of hundredths that a
+    // double holds exactly); those round away from zero instead, as a reader of "12.125%" expects.
+    const double magnitude = std::fabs(hundredfold);
+    double whole = 0.0;
+    const double part = std::modf(magnitude, &whole);
+    const double eighths = part * 8.0;
+    const bool tie = eighths == std::floor(eighths) && std::fmod(eighths, 2.0) == 1.0;
+
+    char buffer[400];
+    std::string integerDigits;
+    std::string decimals;
+    if (tie) {
+        auto end =
+            std::to_chars(buffer, buffer + sizeof buffer, whole, std::chars_format::fixed, 0);
+        integerDigits.assign(buffer, end.ptr);
+        const int hundredths = static_cast<int>(part * 100.0) + 1;
+        decimals = {static_cast<char>('0' + hundredths / 10),
+                    static_cast<char>('0' + hundredths % 10)};
+    } else {
+        auto end =
+            std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed, 2);
+        const std::string_view text(buffer, static_cast<std::size_t>(end.ptr - buffer));
+        const std::size_t point = text.find('.');
+        integerDigits = text.substr(0, point);
+        decimals = text.substr(point + 1);
+    }
+    if (integerDigits == "0") {
+        integerDigits.clear();
+    }
+
+    std::string result;
+    // A value that rounds to nothing carries no sign: "-.00%" would read as a fault.
+    if (hundredfold < 0 && !(integerDigits.empty() && decimals == "00")) {
+        result += '-';
+    }
+    result += integerDigits;
+    result += locale.decimal;
+    result += decimals;
+    result += '%';
+    return result;
+}
+
+std::string IconKey(double average) {
+    int step = 0;
+    if (average >= 0) {
+        const double scaled = std::floor(average * 6.0);
+        step = scaled >= 6.0 ? 6 : static_cast<int>(scaled);
+    }
+    return "Dish" + std::to_string(step);
+}
+
+double TimerPeriodMs(double seconds) {
+    return std::nearbyint(seconds * 1000.0);
+}
+
+std::optional<std::uint32_t> IntervalPeriodMs(std::string_view text, const NumberLocale& locale) {
+    const std::optional<double> seconds = StrictNumber(text, locale);
+    if (!seconds) {
+        return std::nullopt;
+    }
+    const double period = TimerPeriodMs(*seconds);
+    if (!(period >= kMinPeriodMs && period <= kMaxPeriodMs)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(period);
+}
+
+}  // namespace vantorel

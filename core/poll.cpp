@@ -1,0 +1,45 @@
+#include "core/poll.h"
+
+#include "core/state_file.h"
+
+namespace vantorel {
+namespace {
+
+template <typename Reader>
+PollResult Poll(const ClientDirectories& directories, const NumberLocale& locale, Reader&& read) {
+    PollResult result;
+    int count = 0;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < kClientCount; ++i) {
+        if (directories[i].empty()) {
+            break;
+        }
+        const std::optional<double> fraction = read(directories[i]);
+        if (!fraction) {
+            continue;
+        }
+        ++count;
+        const std::string percent = FormatPercent(*fraction, locale);
+        if (i != 0) {
+            result.tooltip += " \\ ";
+        }
+        result.tooltip += percent;
+        result.captions[i] = "Progress: " + percent;
+        sum += *fraction;
+    }
+    result.iconKey = IconKey(count == 0 ? 0.0 : sum / count);
+    return result;
+}
+
+}  // namespace
+
+PollResult PollClients(const ClientDirectories& directories, const NumberLocale& locale,
+                       const ProgressReader& read) {
+    return Poll(directories, locale, read);
+}
+
+PollResult PollClients(const ClientDirectories& directories, const NumberLocale& locale) {
+    return Poll(directories, locale, ReadClientProgress);
+}
+
+}  // namespace vantorel

@@ -1,0 +1,28 @@
+// Vantorel's entry: start the main window and run the one message loop until it unloads.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "options/frm_options.h"
+#include "options/settings.h"
+#include "tray/user_locale.h"
+
+namespace {
+
+void Tell(HWND owner, const std::wstring& text) {
+    ::MessageBoxW(owner, text.c_str(), L"Vantorel", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                        ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    vantorel::RegistrySettings settings;
+    vantorel::FrmOptions frmOptions(vantorel::OptionsServices{settings, vantorel::RealShellNotify(),
+                                                              Tell, vantorel::UserNumberLocale});
+    frmOptions.Start();
+    return vantorel::RunMessageLoop();
+}

@@ -1,0 +1,297 @@
+#include "options/frm_options.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+
+#include "about/frm_about.h"
+#include "core/poll.h"
+#include "resources/resource.h"
+#include "tray/fonts.h"
+#include "tray/text.h"
+
+namespace vantorel {
+namespace {
+
+constexpr int kClientWidthTwips = 4590;
+constexpr int kClientHeightTwips = 2175;
+constexpr double kMinInterval = 1.0;
+constexpr double kMaxInterval = 60.0;
+
+constexpr const wchar_t* kPathKeys[] = {L"Path1", L"Path2", L"Path3"};
+constexpr wchar_t kIntervalKey[] = L"Interval";
+
+constexpr DWORD kFieldStyle = WS_TABSTOP | ES_AUTOHSCROLL;
+constexpr DWORD kButtonStyle = WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
+constexpr DWORD kLabelStyle = SS_LEFT | SS_NOPREFIX;
+
+double IntervalValue(const Control& field) {
+    return LenientNumber(Narrow(field.Text()));
+}
+
+}  // namespace
+
+FrmOptions::FrmOptions(OptionsServices services)
+    : services_(std::move(services)),
+      taskbarCreated_(::RegisterWindowMessageW(L"TaskbarCreated")),
+      tray_(imlIcons, services_.shell) {}
+
+FrmOptions::~FrmOptions() {
+    // The end of the window object: its icon goes with it, also if it was never unloaded.
+    tray_.Remove();
+}
+
+void FrmOptions::Start() {
+    hiddenByLoad_ = false;
+    Load();
+    if (IsLoaded() && !hiddenByLoad_) {
+        ShowModeless();
+    }
+}
+
+Window::Frame FrmOptions::Describe() const {
+    return Frame{L"Vantorel", kClientWidthTwips,     kClientHeightTwips, Placement::CentreScreen,
+                 nullptr,     imlIcons.Item("Dish2")};
+}
+
+void FrmOptions::CreateControls() {
+    const HWND self = hwnd();
+    // Created in tab order; the labels come where their tab places put them.
+    for (int i = 0; i < 3; ++i) {
+        txtPath[static_cast<std::size_t>(i)].Create(self, WC_EDITW, L"", kFieldStyle,
+                                                    WS_EX_CLIENTEDGE, kPathId + i,
+                                                    {1560, 120 + 360 * i, 2895, 285});
+    }
+    txtUpdate.Create(self, WC_EDITW, L"", kFieldStyle, WS_EX_CLIENTEDGE, kUpdateId,
+                     {1560, 1200, 975, 285});
+    UpDown1.Create(self, UPDOWN_CLASSW, nullptr, WS_TABSTOP | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0,
+                   kUpDownId, {2520, 1200, 240, 285});
+    cmdClose.Create(self, WC_BUTTONW, L"Remove Meter", kButtonStyle, 0, kCloseId,
+                    {240, 1680, 1215, 375});
+    cmdOK.Create(self, WC_BUTTONW, L"Save Settings", kButtonStyle | BS_DEFPUSHBUTTON, 0, kOkId,
+                 {1680, 1680, 1215, 375});
+    Label1.Create(self, WC_STATICW, L"Update Interval:", kLabelStyle, 0, 121,
+                  {120, 1200, 1215, 255});
+    Label2.Create(self, WC_STATICW, L"Path 1:", kLabelStyle, 0, 122, {120, 120, 1215, 255});
+    Label3.Create(self, WC_STATICW, L"seconds", kLabelStyle, 0, 123, {2880, 1200, 735, 255});
+    Label4.Create(self, WC_STATICW, L"Path 2:", kLabelStyle, 0, 124, {120, 480, 1215, 255});
+    Label5.Create(self, WC_STATICW, L"Path 3:", kLabelStyle, 0, 125, {120, 840, 1215, 255});
+    cmdAbout.Create(self, WC_BUTTONW, L"About", kButtonStyle, 0, kAboutId, {3120, 1680, 1215, 375});
+
+    for (const Control& field : txtPath) {
+        ::SendMessageW(field.hwnd(), EM_SETLIMITTEXT, 0, 0);
+    }
+    ::SendMessageW(txtUpdate.hwnd(), EM_SETLIMITTEXT, 0, 0);
+    // The spin control keeps no number of its own: it works from the field's text.
+    ::SendMessageW(UpDown1.hwnd(), UDM_SETBUDDY, reinterpret_cast<WPARAM>(txtUpdate.hwnd()), 0);
+    ::SendMessageW(UpDown1.hwnd(), UDM_SETRANGE32, static_cast<WPARAM>(kMinInterval),
+                   static_cast<LPARAM>(kMaxInterval));
+    tmrCheck.Start(self);
+}
+
+void FrmOptions::Layout(UINT dpi) {
+    font_ = CreateDialogFont(dpi);
+    for (const Control* control :
+         {&Label1, &Label2, &Label3, &Label4, &Label5, &txtPath[0], &txtPath[1], &txtPath[2],
+          &txtUpdate, &UpDown1, &cmdClose, &cmdOK, &cmdAbout}) {
+        control->Place(dpi);
+    }
+    SetChildFonts(hwnd(), font_.get());
+}
+
+void FrmOptions::Form_Load() {
+    // The icon is there before any setting is read.
+    tray_.Fill(hwnd());
+    tray_.SetTrayPicture("Dish0");
+    tray_.SetTrayTip("0%");
+    tray_.Add();
+
+    for (std::size_t i = 0; i < txtPath.size(); ++i) {
+        txtPath[i].SetText(ReadSetting(services_.settings, kPathKeys[i]));
+    }
+    txtUpdate.SetText(ReadSetting(services_.settings, kIntervalKey, L"1"));
+
+    if (!txtPath[0].Text().empty()) {
+        Hide();
+        hiddenByLoad_ = true;
+    }
+
+    const std::wstring interval = txtUpdate.Text();
+    if (const auto period = IntervalPeriodMs(Narrow(interval), services_.locale())) {
+        tmrCheck.SetPeriod(*period);
+    } else {
+        // A stored interval the meter cannot use: poll every second and say so; the field
+        // keeps the stored text for the user to mend.
+        tmrCheck.SetPeriod(kMinPeriodMs);
+        services_.tell(nullptr, L"\"" + interval +
+                                    L"\" is not a valid update interval; polling every second.");
+    }
+}
+
+bool FrmOptions::Form_QueryUnload(CloseReason reason) {
+    if (reason == CloseReason::User) {
+        Hide();
+        return false;
+    }
+    return true;
+}
+
+void FrmOptions::Form_Unload() {
+    tray_.Remove();
+}
+
+void FrmOptions::OnEscape() {
+    ::SendMessageW(hwnd(), WM_CLOSE, 0, 0);
+}
+
+void FrmOptions::tmrCheck_Timer() {
+    ClientDirectories directories;
+    for (std::size_t i = 0; i < txtPath.size(); ++i) {
+        directories[i] = txtPath[i].Text();
+    }
+    const PollResult result = PollClients(directories, services_.locale());
+    for (std::size_t i = 0; i < result.captions.size(); ++i) {
+        if (result.captions[i]) {
+            mnuPopup.SetProgressCaption(i, Widen(*result.captions[i]));
+        }
+    }
+    tray_.SetTrayPicture(result.iconKey);
+    tray_.SetTrayTip(result.tooltip);
+    tray_.Update();
+}
+
+void FrmOptions::TrayCallback(LPARAM lParam) {
+    switch (DecodeTrayCallback(lParam)) {
+        case TrayAction::ShowOptions:
+            ShowModeless();
+            break;
+        case TrayAction::PopupMenu: {
+            POINT at{};
+            ::GetCursorPos(&at);
+            mnuPopup.Popup(hwnd(), at);
+            break;
+        }
+        case TrayAction::None:
+            break;
+    }
+}
+
+void FrmOptions::txtUpdate_Validate() {
+    if (IntervalValue(txtUpdate) < kMinInterval) {
+        txtUpdate.SetText(L"1");
+    }
+    if (IntervalValue(txtUpdate) > kMaxInterval) {
+        txtUpdate.SetText(L"60");
+    }
+}
+
+void FrmOptions::cmdOK_Click() {
+    txtUpdate_Validate();
+
+    // Checked before anything is written, so a bad interval never reaches the store.
+    const auto period = IntervalPeriodMs(Narrow(txtUpdate.Text()), services_.locale());
+    if (!period) {
+        services_.tell(hwnd(), L"The update interval must be a number of seconds from 1 to 60.");
+        ::SetFocus(txtUpdate.hwnd());
+        ::SendMessageW(txtUpdate.hwnd(), EM_SETSEL, 0, -1);
+        return;
+    }
+
+    const std::pair<const wchar_t*, const Control*> writes[] = {{kPathKeys[0], &txtPath[0]},
+                                                                {kPathKeys[1], &txtPath[1]},
+                                                                {kPathKeys[2], &txtPath[2]},
+                                                                {kIntervalKey, &txtUpdate}};
+    for (const auto& [key, field] : writes) {
+        if (!WriteSetting(services_.settings, key, field->Text())) {
+            services_.tell(hwnd(), std::wstring(L"The setting \"") + key +
+                                       L"\" could not be saved under " + kSettingsDisplayPath +
+                                       L".");
+            return;
+        }
+    }
+    tmrCheck.SetPeriod(*period);
+    Hide();
+}
+
+void FrmOptions::cmdClose_Click() {
+    Unload();
+}
+
+void FrmOptions::cmdAbout_Click() {
+    if (!frmAbout_) {
+        frmAbout_ = std::make_unique<FrmAbout>();
+    }
+    frmAbout_->Show(hwnd());
+}
+
+void FrmOptions::mnuOptions_Click() {
+    ShowModeless();
+}
+
+void FrmOptions::UpDown1_Delta(int delta) {
+    // From the field's number, kept within range, to the next whole number that way.
+    const double value = std::fmin(std::fmax(IntervalValue(txtUpdate), kMinInterval), kMaxInterval);
+    double next = delta > 0 ? std::floor(value) + 1.0 : std::ceil(value) - 1.0;
+    next = std::fmin(std::fmax(next, kMinInterval), kMaxInterval);
+    txtUpdate.SetText(std::to_wstring(static_cast<int>(next)));
+}
+
+LRESULT FrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == taskbarCreated_ && message != 0) {
+        tray_.Readd();
+        return 0;
+    }
+    switch (message) {
+        case WM_TIMER:
+            if (wParam == kCheckTimerId) {
+                tmrCheck_Timer();
+                return 0;
+            }
+            break;
+        case WMAPP_NOTIFYCALLBACK:
+            TrayCallback(lParam);
+            return 0;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->idFrom == kUpDownId && header->code == UDN_DELTAPOS) {
+                UpDown1_Delta(reinterpret_cast<const NMUPDOWN*>(lParam)->iDelta);
+                return TRUE;  // the control's own position stays put
+            }
+            break;
+        }
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            const int code = HIWORD(wParam);
+            if (code == BN_CLICKED) {  // also what a menu item sends
+                switch (id) {
+                    case kOkId:
+                        cmdOK_Click();
+                        return 0;
+                    case kCloseId:
+                    case PopupMenu::kExitId:
+                        cmdClose_Click();
+                        return 0;
+                    case kAboutId:
+                        cmdAbout_Click();
+                        return 0;
+                    case PopupMenu::kOptionsId:
+                        mnuOptions_Click();
+                        return 0;
+                    default:
+                        break;
+                }
+            }
+            // The range rule runs when the focus moves on within this window, not when the
+            // user turns to another program.
+            if (id == kUpdateId && code == EN_KILLFOCUS && ::IsChild(hwnd(), ::GetFocus())) {
+                txtUpdate_Validate();
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return Window::OnMessage(message, wParam, lParam);
+}
+
+}  // namespace vantorel

@@ -1,0 +1,100 @@
+#pragma once
+// frmOptions: the options window, and the hidden main window that owns the tray icon, the
+// poll timer, the pictures and the popup menu for the whole run.
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/numbers.h"
+#include "options/settings.h"
+#include "tray/image_list.h"
+#include "tray/popup_menu.h"
+#include "tray/tray_icon.h"
+#include "tray/window.h"
+
+namespace vantorel {
+
+class FrmAbout;
+
+// What the window needs from outside; tests give their own.
+struct OptionsServices {
+    SettingsStore& settings;
+    ShellNotify shell;
+    // Tells the user something they can act on (a bad interval, a failed save).
+    std::function<void(HWND owner, const std::wstring& text)> tell;
+    std::function<NumberLocale()> locale;
+};
+
+class FrmOptions : public Window {
+  public:
+    // Command ids of the controls, in tab order.
+    static constexpr int kPathId = 101;  // txtPath index n has kPathId + n
+    static constexpr int kUpdateId = 104;
+    static constexpr int kUpDownId = 105;
+    static constexpr int kCloseId = 106;
+    static constexpr int kOkId = 107;
+    static constexpr int kAboutId = 108;
+    static constexpr UINT_PTR kCheckTimerId = 1;
+    static constexpr UINT kDesignPeriodMs = 1000;
+
+    explicit FrmOptions(OptionsServices services);
+    ~FrmOptions() override;
+
+    // The start of the program: creates the window and runs its load, then shows it unless
+    // the load hid it.
+    void Start();
+
+    // The live state, for the tick and for tests.
+    const std::array<Control, 3>& Paths() const { return txtPath; }
+    const Control& UpdateField() const { return txtUpdate; }
+    const Timer& CheckTimer() const { return tmrCheck; }
+    const TrayIcon& Tray() const { return tray_; }
+    const PopupMenu& Menu() const { return mnuPopup; }
+    const ImageList& Icons() const { return imlIcons; }
+    FrmAbout* About() const { return frmAbout_.get(); }
+
+    // The range rule of the interval field: below 1 becomes "1", above 60 becomes "60".
+    void txtUpdate_Validate();
+
+  protected:
+    Frame Describe() const override;
+    void CreateControls() override;
+    void Layout(UINT dpi) override;
+    void Form_Load() override;
+    bool Form_QueryUnload(CloseReason reason) override;
+    void Form_Unload() override;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    int DefaultButtonId() const override { return kOkId; }
+    void OnEscape() override;
+
+  private:
+    void tmrCheck_Timer();
+    void TrayCallback(LPARAM lParam);
+    void cmdOK_Click();
+    void cmdClose_Click();
+    void cmdAbout_Click();
+    void mnuOptions_Click();
+    void UpDown1_Delta(int delta);
+
+    OptionsServices services_;
+    UINT taskbarCreated_;
+
+    ImageList imlIcons;
+    TrayIcon tray_;
+    PopupMenu mnuPopup;
+    Timer tmrCheck{kCheckTimerId, kDesignPeriodMs};
+    UniqueFont font_;
+
+    Control Label1, Label2, Label3, Label4, Label5;
+    std::array<Control, 3> txtPath;
+    Control txtUpdate, UpDown1, cmdClose, cmdOK, cmdAbout;
+
+    bool hiddenByLoad_ = false;
+    std::unique_ptr<FrmAbout> frmAbout_;
+};
+
+}  // namespace vantorel

@@ -1,0 +1,377 @@
+// The main window's life: load order, ticks, the close rule, the tray callback and the end.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "options/frm_options.h"
+#include "tests/support/case_name.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/win_test.h"
+#include "tray/text.h"
+
+namespace vantorel {
+namespace {
+
+using namespace testing_support;
+
+void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value) {
+    RegistrySettings(HKEY_CURRENT_USER, registry.path()).Write(key, value);
+}
+
+void Tick(const FrmOptions& frm) {
+    ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
+}
+
+void TrayMouse(const FrmOptions& frm, UINT code) {
+    ::SendMessageW(frm.hwnd(), WMAPP_NOTIFYCALLBACK, kTrayIconId, static_cast<LPARAM>(code));
+}
+
+class Lifecycle : public testing::Test {
+  protected:
+    OptionsRig rig;
+};
+
+TEST_F(Lifecycle, FirstStartWithAnEmptyStore) {
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    ASSERT_TRUE(frm.IsLoaded());
+    // The icon comes first, then the four reads in order.
+    EXPECT_EQ(rig.log.events, (std::vector<std::string>{"shell ADD", "read Path1", "read Path2",
+                                                        "read Path3", "read Interval"}));
+    const ShellCall& add = rig.shell.calls.at(0);
+    EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(add.record.hWnd, frm.hwnd());
+    EXPECT_EQ(add.record.hIcon, frm.Icons().Item("Dish0"));
+    EXPECT_EQ(TipText(add.record), "0%");
+    EXPECT_TRUE(frm.IsShown());
+    EXPECT_EQ(frm.CheckTimer().Period(), 1000u);
+    for (const Control& path : frm.Paths()) {
+        EXPECT_EQ(path.Text(), L"");
+    }
+    EXPECT_EQ(frm.UpdateField().Text(), L"1");
+    EXPECT_TRUE(rig.told.texts.empty());
+
+    Tick(frm);
+    ASSERT_EQ(rig.shell.calls.size(), 2u);
+    EXPECT_EQ(rig.shell.Last().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(TipText(rig.shell.Last().record), "");
+    EXPECT_EQ(rig.shell.Last().record.hIcon, frm.Icons().Item("Dish0"));
+}
+
+TEST_F(Lifecycle, AStoredFirstDirectoryKeepsTheWindowHidden) {
+    Store(rig.registry, L"Path1", L"C:\\seti\\one");
+    Store(rig.registry, L"Path3", L" three ");
+    Store(rig.registry, L"Interval", L"2.5");
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    ASSERT_TRUE(frm.IsLoaded());
+    EXPECT_FALSE(frm.IsShown());
+    EXPECT_EQ(frm.Paths()[0].Text(), L"C:\\seti\\one");
+    EXPECT_EQ(frm.Paths()[1].Text(), L"");
+    EXPECT_EQ(frm.Paths()[2].Text(), L" three ");
+    EXPECT_EQ(frm.UpdateField().Text(), L"2.5");
+    EXPECT_EQ(frm.CheckTimer().Period(), 2500u);
+}
+
+TEST_F(Lifecycle, OnlyTheFirstDirectoryDecidesTheShowing) {
+    Store(rig.registry, L"Path2", L"C:\\seti\\two");
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    EXPECT_TRUE(frm.IsShown());
+
+    OptionsRig blanks;
+    Store(blanks.registry, L"Path1", L" ");
+    FrmOptions other(blanks.Services());
+    other.Start();
+    EXPECT_FALSE(other.IsShown()) << "a text of blanks is not empty";
+}
+
+struct BadInterval {
+    const char* name;
+    const wchar_t* stored;
+};
+
+class BadStoredInterval : public testing::TestWithParam<BadInterval> {};
+
+TEST_P(BadStoredInterval, PollsEverySecondAndSaysSo) {
+    OptionsRig rig;
+    Store(rig.registry, L"Path1", L"C:\\seti");
+    Store(rig.registry, L"Interval", GetParam().stored);
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    EXPECT_EQ(frm.CheckTimer().Period(), 1000u);
+    EXPECT_EQ(frm.UpdateField().Text(), GetParam().stored);
+    ASSERT_EQ(rig.told.texts.size(), 1u);
+    EXPECT_EQ(rig.told.texts[0], std::wstring(L"\"") + GetParam().stored +
+                                     L"\" is not a valid update interval; polling every second.");
+    EXPECT_EQ(rig.shell.calls.size(), 1u) << "the icon is there all the same";
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, BadStoredInterval,
+                         testing::Values(BadInterval{"TrailingLetters", L"5abc"},
+                                         BadInterval{"InnerBlank", L"1 0"},
+                                         BadInterval{"Grouped", L"1,000"},
+                                         BadInterval{"TooShort", L"0.5"},
+                                         BadInterval{"TooLong", L"61"}, BadInterval{"Empty", L""}),
+                         CaseName());
+
+TEST_F(Lifecycle, StoredValueOfAnotherTypeReadsAsItsDefault) {
+    const HKEY key = rig.registry.OpenKey();
+    const DWORD number = 7;
+    ::RegSetValueExW(key, L"Interval", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                     sizeof number);
+    ::RegCloseKey(key);
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    EXPECT_EQ(frm.UpdateField().Text(), L"1");
+    EXPECT_TRUE(rig.told.texts.empty());
+}
+
+TEST_F(Lifecycle, ATickShowsTheCurrentFieldsInMenuTooltipAndPicture) {
+    TempDir temp;
+    const std::wstring one = ClientWithState(temp, "one", "prog=0.475937\n");
+    const std::wstring three = ClientWithState(temp, "three", "prog=1.000000\n");
+    Store(rig.registry, L"Path1", one);
+    Store(rig.registry, L"Path2", (temp.path() / L"absent").native());
+    Store(rig.registry, L"Path3", three);
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    Tick(frm);
+    EXPECT_EQ(frm.Menu().ProgressCaption(0), L"Progress: 47.59%");
+    EXPECT_EQ(frm.Menu().ProgressCaption(1), L"Progress: ");
+    EXPECT_EQ(frm.Menu().ProgressCaption(2), L"Progress: 100.00%");
+    EXPECT_EQ(TipText(rig.shell.Last().record), "47.59% \\ 100.00%");
+    EXPECT_EQ(rig.shell.Last().record.hIcon, frm.Icons().Item("Dish4"));
+    EXPECT_EQ(rig.shell.Last().message, static_cast<DWORD>(NIM_MODIFY));
+
+    // The fields are the live state: an unsaved edit is read at the next tick.
+    ::SetWindowTextW(frm.Paths()[0].hwnd(), three.c_str());
+    Tick(frm);
+    EXPECT_EQ(TipText(rig.shell.Last().record), "100.00% \\ 100.00%");
+    EXPECT_EQ(rig.shell.Last().record.hIcon, frm.Icons().Item("Dish6"));
+
+    // A client that stops yielding keeps its last line.
+    std::filesystem::remove(std::filesystem::path(three) / "State.SAH");
+    Tick(frm);
+    EXPECT_EQ(frm.Menu().ProgressCaption(0), L"Progress: 100.00%");
+    EXPECT_EQ(TipText(rig.shell.Last().record), "");
+    EXPECT_EQ(rig.shell.Last().record.hIcon, frm.Icons().Item("Dish0"));
+}
+
+TEST_F(Lifecycle, TicksUseTheLocalesDecimalSeparator) {
+    TempDir temp;
+    Store(rig.registry, L"Path1", ClientWithState(temp, "one", "prog=0.475937\n"));
+    rig.locale = NumberLocale{",", "."};
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    Tick(frm);
+    EXPECT_EQ(TipText(rig.shell.Last().record), "47,59%");
+    EXPECT_EQ(frm.Menu().ProgressCaption(0), L"Progress: 47,59%");
+}
+
+TEST_F(Lifecycle, TheTimerTicksOnItsOwn) {
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    EXPECT_TRUE(PumpUntil([&] { return rig.shell.calls.size() >= 3; }, 10000))
+        << "two ticks of a 1 s timer within 10 s";
+}
+
+TEST_F(Lifecycle, TheCloseBoxOnlyHides) {
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    ASSERT_TRUE(frm.IsShown());
+    ::SendMessageW(frm.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(frm.IsLoaded());
+    EXPECT_FALSE(frm.IsShown());
+    Tick(frm);
+    EXPECT_EQ(rig.shell.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}));
+    // Escape acts as the close box.
+    frm.ShowModeless();
+    ::SendMessageW(frm.hwnd(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(frm.IsLoaded());
+    EXPECT_FALSE(frm.IsShown());
+}
+
+TEST_F(Lifecycle, ExitDeletesTheIconAndEndsTheProgram) {
+    int ended = 0;
+    Window::SetLastWindowHandler([&] { ++ended; });
+    {
+        FrmOptions frm(rig.Services());
+        frm.Start();
+        frm.Hide();
+        Tick(frm);
+        ::SendMessageW(frm.hwnd(), WM_COMMAND, PopupMenu::kExitId, 0);
+        EXPECT_FALSE(frm.IsLoaded());
+        EXPECT_EQ(rig.shell.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE}));
+        EXPECT_EQ(rig.shell.Last().record.hWnd, rig.shell.calls[0].record.hWnd);
+        EXPECT_EQ(rig.shell.Last().record.uID, 1u);
+        EXPECT_EQ(ended, 1);
+    }
+    EXPECT_EQ(rig.shell.calls.size(), 3u) << "the object's end deletes nothing more";
+    EXPECT_TRUE(rig.registry.written.empty()) << "nothing is saved on the way out";
+    Window::SetLastWindowHandler([] {});
+}
+
+TEST_F(Lifecycle, WindowsShuttingDownEndsTheMeter) {
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    EXPECT_TRUE(::SendMessageW(frm.hwnd(), WM_QUERYENDSESSION, 0, 0));
+    ::SendMessageW(frm.hwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(frm.IsLoaded());
+    EXPECT_EQ(rig.shell.Last().message, static_cast<DWORD>(NIM_DELETE));
+}
+
+TEST_F(Lifecycle, TaskbarCreatedAddsTheIconAgain) {
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    Tick(frm);
+    ::SendMessageW(frm.hwnd(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    ASSERT_EQ(rig.shell.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD}));
+    EXPECT_EQ(rig.shell.Last().record.hIcon, rig.shell.calls[1].record.hIcon);
+    Tick(frm);
+    EXPECT_EQ(rig.shell.Last().message, static_cast<DWORD>(NIM_MODIFY));
+}
+
+TEST_F(Lifecycle, AFailedAddAtLoadIsRetriedAtTheNextTick) {
+    rig.shell.results = {FALSE};
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    Tick(frm);
+    Tick(frm);
+    EXPECT_EQ(rig.shell.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_MODIFY}));
+}
+
+TEST_F(Lifecycle, TwoMetersSideBySideHaveAnIconEach) {
+    FrmOptions first(rig.Services());
+    OptionsRig other;
+    FrmOptions second(other.Services());
+    first.Start();
+    second.Start();
+    ASSERT_EQ(rig.shell.calls.size(), 1u);
+    ASSERT_EQ(other.shell.calls.size(), 1u);
+    EXPECT_NE(rig.shell.calls[0].record.hWnd, other.shell.calls[0].record.hWnd);
+}
+
+struct MouseCase {
+    const char* name;
+    UINT code;
+    bool shows;
+    bool popsMenu;
+};
+
+class TrayMouseTest : public testing::TestWithParam<MouseCase> {};
+
+TEST_P(TrayMouseTest, OnlyDoubleClickShowsAndRightPressPopsUp) {
+    OptionsRig rig;
+    Store(rig.registry, L"Path1", L"C:\\seti");
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    ASSERT_FALSE(frm.IsShown());
+    const MessageWatch watch(frm.hwnd());
+    RunSoon([] { ::EndMenu(); });
+    TrayMouse(frm, GetParam().code);
+    PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(frm.IsShown(), GetParam().shows);
+    // The popup menu announces itself to its owner before it opens.
+    EXPECT_EQ(watch.Saw(WM_INITMENUPOPUP), GetParam().popsMenu);
+    if (GetParam().popsMenu) {
+        const auto at = std::find(watch.messages.begin(), watch.messages.end(), WM_INITMENUPOPUP);
+        EXPECT_EQ(reinterpret_cast<HMENU>(
+                      watch.wParams[static_cast<std::size_t>(at - watch.messages.begin())]),
+                  frm.Menu().handle());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, TrayMouseTest,
+    testing::Values(MouseCase{"Move", WM_MOUSEMOVE, false, false},
+                    MouseCase{"LeftDown", WM_LBUTTONDOWN, false, false},
+                    MouseCase{"LeftUp", WM_LBUTTONUP, false, false},
+                    MouseCase{"LeftDoubleClick", WM_LBUTTONDBLCLK, true, false},
+                    MouseCase{"RightDown", WM_RBUTTONDOWN, false, true},
+                    MouseCase{"RightUp", WM_RBUTTONUP, false, false},
+                    MouseCase{"RightDoubleClick", WM_RBUTTONDBLCLK, false, false},
+                    MouseCase{"MiddleDown", WM_MBUTTONDOWN, false, false}),
+    CaseName());
+
+TEST_F(Lifecycle, ADoubleClickArrivesAsFourMessagesAndOpensTheWindowOnce) {
+    Store(rig.registry, L"Path1", L"C:\\seti");
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    for (UINT code : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) {
+        TrayMouse(frm, code);
+    }
+    EXPECT_TRUE(frm.IsShown());
+    TrayMouse(frm, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(frm.IsShown()) << "a double-click on the shown window leaves it shown";
+}
+
+TEST_F(Lifecycle, AMouseMoveOverTheWindowIsNoTrayMessage) {
+    // The window's own mouse moves at columns 515 and 516 must not act.
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    frm.Hide();
+    const MessageWatch watch(frm.hwnd());
+    RunSoon([] { ::EndMenu(); });
+    for (int x : {515, 516}) {
+        ::SendMessageW(frm.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(x, 10));
+    }
+    PumpUntil([] { return false; }, 100);
+    EXPECT_FALSE(frm.IsShown());
+    EXPECT_FALSE(watch.Saw(WM_INITMENUPOPUP));
+}
+
+TEST_F(Lifecycle, TheMenuShowsTheLatestCaptionsAndItsCommandsWork) {
+    TempDir temp;
+    Store(rig.registry, L"Path1", ClientWithState(temp, "one", "prog=0.25\n"));
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    Tick(frm);
+    std::wstring captionSeen;
+    RunSoon([&] {
+        captionSeen = frm.Menu().ProgressCaption(0);
+        // Choose "&Options" as the user would, by keyboard: O is its access key.
+        ::keybd_event('O', 0, 0, 0);
+        ::keybd_event('O', 0, KEYEVENTF_KEYUP, 0);
+    });
+    RunSoon([] { ::EndMenu(); }, 1000);
+    TrayMouse(frm, WM_RBUTTONDOWN);
+    PumpUntil([&] { return frm.IsShown(); }, 2000);
+    EXPECT_EQ(captionSeen, L"Progress: 25.00%");
+    EXPECT_TRUE(frm.IsShown());
+}
+
+TEST_F(Lifecycle, TenThousandTicksUseSevenIconsAndLeakNothing) {
+    TempDir temp;
+    const std::wstring dir = ClientWithState(temp, "one", "prog=0.0\n");
+    Store(rig.registry, L"Path1", dir);
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    Tick(frm);
+    const DWORD gdi = GdiObjects();
+    const DWORD user = UserObjects();
+    const HandleProbe handles = ProbeHandles();
+    const int windows = CountThreadWindows();
+    std::set<HICON> icons;
+    for (int i = 0; i < 10000; ++i) {
+        if (i % 500 == 0) {
+            // Walk the progress through every picture.
+            WriteFile(std::filesystem::path(dir) / "State.SAH",
+                      "prog=" + std::to_string((i / 500) % 8 / 7.0) + "\n");
+        }
+        Tick(frm);
+        icons.insert(rig.shell.Last().record.hIcon);
+    }
+    EXPECT_EQ(icons.size(), 7u);
+    EXPECT_EQ(GdiObjects(), gdi);
+    EXPECT_EQ(UserObjects(), user);
+    EXPECT_EQ(ProbeHandles(), handles);
+    EXPECT_EQ(CountThreadWindows(), windows);
+    RecordProperty("gdi_objects", static_cast<int>(gdi));
+    RecordProperty("user_objects", static_cast<int>(user));
+    std::printf("GDI objects %lu, USER objects %lu, before and after 10000 ticks\n", gdi, user);
+}
+
+}  // namespace
+}  // namespace vantorel

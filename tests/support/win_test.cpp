@@ -1,0 +1,221 @@
+#include "tests/support/win_test.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <map>
+
+#include "tray/text.h"
+#include "tray/window.h"
+
+namespace vantorel::testing_support {
+
+void PumpMessages() {
+    MSG message{};
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            continue;
+        }
+        DispatchWindowMessage(message);
+    }
+}
+
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (::GetTickCount64() > end) {
+            return false;
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        PumpMessages();
+    }
+    return true;
+}
+
+namespace {
+
+std::map<UINT_PTR, std::function<void()>>& SoonActions() {
+    static std::map<UINT_PTR, std::function<void()>> actions;
+    return actions;
+}
+
+void CALLBACK RunSoonTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    auto& actions = SoonActions();
+    const auto it = actions.find(id);
+    if (it == actions.end()) {
+        return;
+    }
+    std::function<void()> action = std::move(it->second);
+    actions.erase(it);
+    action();
+}
+
+std::wstring UniqueTestKey() {
+    static std::atomic<int> counter{0};
+    return L"Software\\Vantorel Tests\\" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+           std::to_wstring(counter++);
+}
+
+}  // namespace
+
+void RunSoon(std::function<void()> action, UINT delayMs) {
+    const UINT_PTR id = ::SetTimer(nullptr, 0, delayMs, RunSoonTimer);
+    SoonActions()[id] = std::move(action);
+}
+
+ShellNotify RecordingShell::Notify() {
+    return [this](DWORD message, const NOTIFYICONDATAA& record) -> BOOL {
+        calls.push_back({message, record});
+        if (log_ != nullptr) {
+            static const char* names[] = {"ADD", "MODIFY", "DELETE"};
+            log_->Add(std::string("shell ") + (message < 3 ? names[message] : "?"));
+        }
+        if (results.empty()) {
+            return TRUE;
+        }
+        const BOOL result = results.front();
+        results.erase(results.begin());
+        return result;
+    };
+}
+
+std::vector<DWORD> RecordingShell::Messages() const {
+    std::vector<DWORD> messages;
+    for (const ShellCall& call : calls) {
+        messages.push_back(call.message);
+    }
+    return messages;
+}
+
+std::string TipText(const NOTIFYICONDATAA& record) {
+    return std::string(record.szTip, ::strnlen(record.szTip, kTrayTipSize));
+}
+
+bool TipPaddedWithBlanks(const NOTIFYICONDATAA& record) {
+    // The first layout of the record has 64 characters of tip; the shell reads no further.
+    const std::size_t nul = ::strnlen(record.szTip, kTrayTipSize);
+    if (nul >= kTrayTipSize) {
+        return false;
+    }
+    for (std::size_t i = nul + 1; i < kTrayTipSize; ++i) {
+        if (record.szTip[i] != ' ') {
+            return false;
+        }
+    }
+    return true;
+}
+
+TestRegistry::TestRegistry(EventLog* log)
+    : path_(UniqueTestKey()), store_(HKEY_CURRENT_USER, path_), log_(log) {}
+
+TestRegistry::~TestRegistry() {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+}
+
+std::optional<std::wstring> TestRegistry::Read(std::wstring_view key) const {
+    if (log_ != nullptr) {
+        log_->Add("read " + Narrow(key));
+    }
+    return store_.Read(key);
+}
+
+bool TestRegistry::Write(std::wstring_view key, const std::wstring& value) {
+    if (failFrom && key == *failFrom) {
+        failing_ = true;
+    }
+    if (log_ != nullptr) {
+        log_->Add("write " + Narrow(key) + (failing_ ? " failed" : ""));
+    }
+    if (failing_) {
+        return false;
+    }
+    written.emplace_back(key);
+    return store_.Write(key, value);
+}
+
+HKEY TestRegistry::OpenKey() const {
+    HKEY key = nullptr;
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &key, nullptr);
+    return key;
+}
+
+OptionsRig::OptionsRig(NumberLocale numberLocale) : locale(std::move(numberLocale)) {}
+
+OptionsServices OptionsRig::Services() {
+    return OptionsServices{registry, shell.Notify(), told.Sink(), [this] { return locale; }};
+}
+
+void Click(HWND button) {
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+HandleProbe ProbeHandles() {
+    const HANDLE event = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ::CloseHandle(event);
+    const HBRUSH brush = ::CreateSolidBrush(RGB(1, 2, 3));
+    ::DeleteObject(brush);
+    const HMENU menu = ::CreatePopupMenu();
+    ::DestroyMenu(menu);
+    // The low word is the slot; the high word of GDI and USER handles counts its reuses.
+    return HandleProbe{reinterpret_cast<std::uintptr_t>(event),
+                       reinterpret_cast<std::uintptr_t>(brush) & 0xFFFF,
+                       reinterpret_cast<std::uintptr_t>(menu) & 0xFFFF};
+}
+
+int CountThreadWindows() {
+    int count = 0;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM counter) -> BOOL {
+            int& n = *reinterpret_cast<int*>(counter);
+            ++n;
+            ::EnumChildWindows(
+                window,
+                [](HWND, LPARAM inner) -> BOOL {
+                    ++*reinterpret_cast<int*>(inner);
+                    return TRUE;
+                },
+                counter);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+MessageWatch::MessageWatch(HWND window) : window_(window) {
+    ::SetWindowSubclass(window_, Procedure, 77, reinterpret_cast<DWORD_PTR>(this));
+}
+
+MessageWatch::~MessageWatch() {
+    if (::IsWindow(window_)) {
+        ::RemoveWindowSubclass(window_, Procedure, 77);
+    }
+}
+
+bool MessageWatch::Saw(UINT message) const {
+    return std::find(messages.begin(), messages.end(), message) != messages.end();
+}
+
+LRESULT CALLBACK MessageWatch::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR, DWORD_PTR self) {
+    auto* watch = reinterpret_cast<MessageWatch*>(self);
+    watch->messages.push_back(message);
+    watch->wParams.push_back(wParam);
+    if (message == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(window, Procedure, 77);
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+DWORD GdiObjects() {
+    return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+}
+DWORD UserObjects() {
+    return ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+}
+
+}  // namespace vantorel::testing_support

@@ -1,0 +1,140 @@
+#pragma once
+// What the in-process window tests share: a message pump, a recorder in place of the shell,
+// settings in a registry key of their own, and a log that puts all of it in one order.
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/numbers.h"
+#include "options/frm_options.h"
+#include "options/settings.h"
+#include "tray/tray_icon.h"
+
+namespace vantorel::testing_support {
+
+// Handles every message that is waiting, the dialog manager included, then returns.
+void PumpMessages();
+// Pumps until the condition holds or the time is up; gives whether it held.
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+
+// Runs the action from inside whatever modal loop is running (a popup menu, a modal window)
+// once the thread's messages are next handled.
+void RunSoon(std::function<void()> action, UINT delayMs = 10);
+
+// One record of everything the tests watch, in the order it happened.
+struct EventLog {
+    std::vector<std::string> events;
+    void Add(std::string event) { events.push_back(std::move(event)); }
+};
+
+struct ShellCall {
+    DWORD message;
+    NOTIFYICONDATAA record;
+};
+
+// Stands in for Shell_NotifyIconA: keeps a copy of every call's record.
+class RecordingShell {
+  public:
+    explicit RecordingShell(EventLog* log = nullptr) : log_(log) {}
+
+    ShellNotify Notify();
+    std::vector<ShellCall> calls;
+    // Results to give, first to last; once used up, every call succeeds.
+    std::vector<BOOL> results;
+
+    std::vector<DWORD> Messages() const;
+    const ShellCall& Last() const { return calls.back(); }
+
+  private:
+    EventLog* log_;
+};
+
+// The text of a recorded tip up to its NUL, and whether the rest is blanks.
+std::string TipText(const NOTIFYICONDATAA& record);
+bool TipPaddedWithBlanks(const NOTIFYICONDATAA& record);
+
+// Settings under a key of the test's own, removed again at the end.
+class TestRegistry : public SettingsStore {
+  public:
+    explicit TestRegistry(EventLog* log = nullptr);
+    ~TestRegistry() override;
+
+    std::optional<std::wstring> Read(std::wstring_view key) const override;
+    bool Write(std::wstring_view key, const std::wstring& value) override;
+
+    // Writes go through until this key, whose write and all after it fail.
+    std::optional<std::wstring> failFrom;
+    std::vector<std::wstring> written;  // keys, in order
+    const std::wstring& path() const { return path_; }
+    HKEY OpenKey() const;
+
+  private:
+    std::wstring path_;
+    RegistrySettings store_;
+    EventLog* log_;
+    bool failing_ = false;
+};
+
+// What the window told the user.
+struct Messages {
+    std::vector<std::wstring> texts;
+    std::function<void(HWND, const std::wstring&)> Sink() {
+        return [this](HWND, const std::wstring& text) { texts.push_back(text); };
+    }
+};
+
+struct OptionsRig {
+    explicit OptionsRig(NumberLocale numberLocale = {".", ","});
+
+    OptionsServices Services();
+
+    EventLog log;
+    RecordingShell shell{&log};
+    TestRegistry registry{&log};
+    Messages told;
+    NumberLocale locale;
+};
+
+// Sends what a click sends.
+void Click(HWND button);
+
+// GDI and USER objects the process holds now. Wine answers 0 to both, so the tests also
+// take a HandleProbe there.
+DWORD GdiObjects();
+DWORD UserObjects();
+
+// The next kernel, GDI and USER handle the process would be given. Windows and Wine hand out
+// the lowest free or last freed slot, so a leak between two probes moves these.
+struct HandleProbe {
+    std::uintptr_t kernel;
+    std::uintptr_t gdi;
+    std::uintptr_t user;
+    bool operator==(const HandleProbe&) const = default;
+};
+HandleProbe ProbeHandles();
+int CountThreadWindows();
+
+// Records the messages a window receives, without changing how it handles them.
+class MessageWatch {
+  public:
+    explicit MessageWatch(HWND window);
+    MessageWatch(const MessageWatch&) = delete;
+    MessageWatch& operator=(const MessageWatch&) = delete;
+    ~MessageWatch();
+
+    std::vector<UINT> messages;
+    std::vector<WPARAM> wParams;
+    bool Saw(UINT message) const;
+
+  private:
+    static LRESULT CALLBACK Procedure(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    HWND window_;
+};
+
+}  // namespace vantorel::testing_support

@@ -1,0 +1,387 @@
+#include "tray/window.h"
+
+#include <algorithm>
+
+namespace vantorel {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VantorelWindow";
+constexpr DWORD kFrameStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+int g_loadedWindows = 0;
+std::function<void()> g_lastWindowHandler = [] { ::PostQuitMessage(0); };
+
+HINSTANCE ThisModule() {
+    return ::GetModuleHandleW(nullptr);
+}
+
+// The hidden owner of every window the program shows without an owner of its own: an owned
+// window gets no taskbar button, and this one is never shown. It is a real top-level window,
+// so the windows it owns still hear broadcasts such as "TaskbarCreated".
+HWND ProgramOwner(ATOM windowClass) {
+    static HWND owner = nullptr;
+    if (owner == nullptr || !::IsWindow(owner)) {
+        owner = ::CreateWindowExW(0, MAKEINTATOM(windowClass), L"Vantorel", WS_POPUP, 0, 0, 0, 0,
+                                  nullptr, nullptr, ThisModule(), nullptr);
+    }
+    return owner;
+}
+
+bool IsPushButton(HWND control) {
+    const LRESULT code = ::SendMessageW(control, WM_GETDLGCODE, 0, 0);
+    return (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+}
+
+}  // namespace
+
+ATOM Window::ClassAtom() {
+    static const ATOM atom = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = Procedure;
+        wc.hInstance = ThisModule();
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kWindowClass;
+        return ::RegisterClassExW(&wc);
+    }();
+    return atom;
+}
+
+bool Window::IsProgramWindow(HWND hwnd) {
+    return static_cast<ATOM>(::GetClassLongPtrW(hwnd, GCW_ATOM)) == ClassAtom();
+}
+
+void Control::Create(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                     DWORD exStyle, int id, const TwipsRect& rect) {
+    id_ = id;
+    rect_ = rect;
+    hwnd_ = ::CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                              ThisModule(), nullptr);
+}
+
+void Control::Place(UINT dpi) const {
+    const RECT r = ToPixels(rect_, dpi);
+    ::SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::wstring Control::Text() const {
+    const int length = ::GetWindowTextLengthW(hwnd_);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = ::GetWindowTextW(hwnd_, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return text;
+}
+
+void Control::SetText(const std::wstring& text) const {
+    ::SetWindowTextW(hwnd_, text.c_str());
+}
+
+void Timer::Start(HWND owner) {
+    owner_ = owner;
+    ::SetTimer(owner_, id_, period_, nullptr);
+}
+
+void Timer::SetPeriod(UINT periodMs) {
+    period_ = periodMs;
+    if (owner_ != nullptr && ::IsWindow(owner_)) {
+        ::SetTimer(owner_, id_, period_, nullptr);
+    }
+}
+
+Window::~Window() {
+    if (hwnd_ != nullptr) {
+        // The object is going: no handler of it may run for the window's end.
+        ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        ::DestroyWindow(std::exchange(hwnd_, nullptr));
+        --g_loadedWindows;
+    }
+}
+
+bool Window::IsShown() const {
+    return hwnd_ != nullptr && ::IsWindowVisible(hwnd_);
+}
+
+UINT Window::Dpi() const {
+    const UINT dpi = hwnd_ != nullptr ? ::GetDpiForWindow(hwnd_) : 0;
+    return dpi != 0 ? dpi : ::GetDpiForSystem();
+}
+
+void Window::SetLastWindowHandler(std::function<void()> handler) {
+    g_lastWindowHandler = std::move(handler);
+}
+
+int Window::LoadedCount() {
+    return g_loadedWindows;
+}
+
+void Window::Load() {
+    if (hwnd_ != nullptr) {
+        return;
+    }
+    const Frame frame = Describe();
+    const HWND owner = frame.owner != nullptr ? frame.owner : ProgramOwner(ClassAtom());
+    ::CreateWindowExW(kFrameExStyle, MAKEINTATOM(ClassAtom()), frame.caption.c_str(), kFrameStyle,
+                      CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, owner, nullptr, ThisModule(), this);
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    ++g_loadedWindows;
+    if (frame.icon != nullptr) {
+        ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(frame.icon));
+        ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(frame.icon));
+    }
+    const UINT dpi = Dpi();
+    CreateControls();
+    Layout(dpi);
+    Place(frame, dpi, true);
+    Form_Load();
+}
+
+void Window::Place(const Frame& frame, UINT dpi, bool centre) {
+    RECT bounds{0, 0, TwipsToPixels(frame.clientWidthTwips, dpi),
+                TwipsToPixels(frame.clientHeightTwips, dpi)};
+    ::AdjustWindowRectExForDpi(&bounds, kFrameStyle, FALSE, kFrameExStyle, dpi);
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    if (!centre) {
+        ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+
+    RECT around{};
+    const HWND owner = ::GetWindow(hwnd_, GW_OWNER);
+    if (frame.placement == Placement::CentreOwner && owner != nullptr && ::IsWindowVisible(owner)) {
+        ::GetWindowRect(owner, &around);
+    } else {
+        around = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    }
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoW(::MonitorFromRect(&around, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    int left = (around.left + around.right - width) / 2;
+    int top = (around.top + around.bottom - height) / 2;
+    left = std::max<int>(work.left, std::min<int>(left, work.right - width));
+    top = std::max<int>(work.top, std::min<int>(top, work.bottom - height));
+    ::SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Window::ShowModeless() {
+    Load();
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    ::ShowWindow(hwnd_, SW_SHOW);
+    ::SetForegroundWindow(hwnd_);
+}
+
+void Window::ShowModal() {
+    Load();
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM self) -> BOOL {
+            auto* modal = reinterpret_cast<Window*>(self);
+            if (hwnd != modal->hwnd_ && ::IsWindowEnabled(hwnd)) {
+                modal->disabledByModal_.push_back(hwnd);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(this));
+    for (HWND hwnd : disabledByModal_) {
+        ::EnableWindow(hwnd, FALSE);
+    }
+    ::ShowWindow(hwnd_, SW_SHOW);
+    ::SetForegroundWindow(hwnd_);
+
+    while (hwnd_ != nullptr) {
+        MSG message{};
+        const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // The program is ending: leave the quit for the outer loop.
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got == -1) {
+            break;
+        }
+        DispatchWindowMessage(message);
+    }
+    for (HWND hwnd : std::exchange(disabledByModal_, {})) {
+        if (::IsWindow(hwnd)) {
+            ::EnableWindow(hwnd, TRUE);
+        }
+    }
+}
+
+void Window::Hide() {
+    if (hwnd_ != nullptr) {
+        ::ShowWindow(hwnd_, SW_HIDE);
+    }
+}
+
+void Window::Unload() {
+    Unload(CloseReason::Program);
+}
+
+void Window::Unload(CloseReason reason) {
+    if (hwnd_ == nullptr || !Form_QueryUnload(reason)) {
+        return;
+    }
+    Destroy();
+}
+
+void Window::Destroy() {
+    // Owners come back before the modal window goes, so the activation returns to them
+    // rather than to some other program.
+    const HWND owner = ::GetWindow(hwnd_, GW_OWNER);
+    for (HWND hwnd : std::exchange(disabledByModal_, {})) {
+        if (::IsWindow(hwnd)) {
+            ::EnableWindow(hwnd, TRUE);
+        }
+    }
+    if (owner != nullptr && ::IsWindowVisible(owner) && ::GetActiveWindow() == hwnd_) {
+        ::SetActiveWindow(owner);
+    }
+    ::DestroyWindow(hwnd_);
+}
+
+void Window::MoveFocus(HWND target) {
+    if (target == nullptr) {
+        return;
+    }
+    ::SetFocus(target);
+    if (::SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+        ::SendMessageW(target, EM_SETSEL, 0, -1);
+    }
+    MarkDefaultButton(target);
+}
+
+void Window::MarkDefaultButton(HWND focus) {
+    // A focused button is the one Enter presses; elsewhere the window's default button is.
+    const HWND chosen = focus != nullptr && ::IsChild(hwnd_, focus) && IsPushButton(focus)
+                            ? focus
+                            : (DefaultButtonId() != 0 ? Item(DefaultButtonId()) : nullptr);
+    for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (IsPushButton(child)) {
+            const bool isDefault = child == chosen;
+            const bool wasDefault =
+                (::SendMessageW(child, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0;
+            if (isDefault != wasDefault) {
+                ::SendMessageW(child, BM_SETSTYLE,
+                               isDefault ? BS_DEFPUSHBUTTON | BS_NOTIFY : BS_PUSHBUTTON | BS_NOTIFY,
+                               TRUE);
+            }
+        }
+    }
+}
+
+LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CLOSE:
+            Unload(CloseReason::User);
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam != FALSE) {
+                Unload(CloseReason::Windows);
+            }
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = ::GetFocus();
+                if (focus != nullptr && ::IsChild(hwnd_, focus)) {
+                    lastFocus_ = focus;
+                }
+            } else if (::IsWindowEnabled(hwnd_)) {
+                const bool remembered =
+                    lastFocus_ != nullptr && ::IsWindow(lastFocus_) && ::IsChild(hwnd_, lastFocus_);
+                MoveFocus(remembered ? lastFocus_ : ::GetNextDlgTabItem(hwnd_, nullptr, FALSE));
+            }
+            return 0;
+        case WM_NEXTDLGCTL:
+            MoveFocus(LOWORD(lParam) != 0
+                          ? reinterpret_cast<HWND>(wParam)
+                          : ::GetNextDlgTabItem(hwnd_, ::GetFocus(), wParam != 0 ? TRUE : FALSE));
+            return 0;
+        case DM_GETDEFID:
+            return DefaultButtonId() != 0 ? MAKELRESULT(DefaultButtonId(), DC_HASDEFID) : 0;
+        case DM_SETDEFID:
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDCANCEL && lParam == 0) {
+                OnEscape();
+                return 0;
+            }
+            if (HIWORD(wParam) == BN_SETFOCUS || HIWORD(wParam) == EN_SETFOCUS) {
+                MarkDefaultButton(reinterpret_cast<HWND>(lParam));
+            }
+            break;
+        case WM_DPICHANGED: {
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            const UINT dpi = HIWORD(wParam);
+            Layout(dpi);
+            Place(Describe(), dpi, false);
+            return 0;
+        }
+        default:
+            break;
+    }
+    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (self != nullptr) {
+            self->hwnd_ = hwnd;
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        }
+    }
+    auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) {
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        self->lastFocus_ = nullptr;
+        --g_loadedWindows;
+        self->Form_Unload();
+        if (g_loadedWindows == 0 && g_lastWindowHandler) {
+            g_lastWindowHandler();
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return self->OnMessage(message, wParam, lParam);
+}
+
+void DispatchWindowMessage(MSG& message) {
+    const HWND root = message.hwnd != nullptr ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (root != nullptr && Window::IsProgramWindow(root) && ::IsDialogMessageW(root, &message)) {
+        return;
+    }
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+}
+
+int RunMessageLoop() {
+    MSG message{};
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchWindowMessage(message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace vantorel

@@ -1,0 +1,144 @@
+#pragma once
+// The window runtime both windows stand on: a window is loaded (created, its load run), shown
+// modeless or modal, hidden, and unloaded with a close reason that its query may refuse.
+// Keyboard handling is the dialog manager's: Tab order, Enter for the default button, Escape.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tray/handles.h"
+#include "tray/twips.h"
+
+namespace vantorel {
+
+enum class CloseReason {
+    User = 0,     // close box, system menu, Alt+F4
+    Program = 1,  // the program's own unload
+    Windows = 2,  // Windows is shutting down or the user logs off
+};
+
+// One child control: its handle, its place in twips and its command id.
+class Control {
+  public:
+    HWND hwnd() const { return hwnd_; }
+    int id() const { return id_; }
+    const TwipsRect& rect() const { return rect_; }
+
+    void Create(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                DWORD exStyle, int id, const TwipsRect& rect);
+    void Place(UINT dpi) const;
+
+    std::wstring Text() const;
+    void SetText(const std::wstring& text) const;
+
+  private:
+    HWND hwnd_ = nullptr;
+    int id_ = 0;
+    TwipsRect rect_{};
+};
+
+// A window timer: a tick on the window thread once per period.
+class Timer {
+  public:
+    Timer(UINT_PTR id, UINT periodMs) : id_(id), period_(periodMs) {}
+
+    UINT_PTR id() const { return id_; }
+    UINT Period() const { return period_; }
+
+    void Start(HWND owner);
+    // Setting a period restarts the count, also when it is the same period.
+    void SetPeriod(UINT periodMs);
+
+  private:
+    UINT_PTR id_;
+    UINT period_;
+    HWND owner_ = nullptr;
+};
+
+class Window {
+  public:
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    virtual ~Window();
+
+    HWND hwnd() const { return hwnd_; }
+    bool IsLoaded() const { return hwnd_ != nullptr; }
+    bool IsShown() const;
+    UINT Dpi() const;
+    int Pixels(int twips) const { return TwipsToPixels(twips, Dpi()); }
+
+    // Loads the window when it is not loaded yet, then shows and activates it.
+    void ShowModeless();
+    // Shows the window with every other window of the program disabled and returns once it
+    // has been unloaded; messages, timer ticks among them, go on being handled meanwhile.
+    void ShowModal();
+    void Hide();
+    // The program's own unload: the query sees CloseReason::Program.
+    void Unload();
+
+    // What happens when the last loaded window has gone; the program ends then. Tests set
+    // their own to stay alive.
+    static void SetLastWindowHandler(std::function<void()> handler);
+    static int LoadedCount();
+
+    // Whether the top-level window is one of the program's own.
+    static bool IsProgramWindow(HWND hwnd);
+
+  protected:
+    enum class Placement { CentreScreen, CentreOwner };
+
+    struct Frame {
+        std::wstring caption;
+        int clientWidthTwips;
+        int clientHeightTwips;
+        Placement placement;
+        HWND owner;  // a window owned by another has no taskbar button of its own
+        HICON icon;  // the caption's icon, or none
+    };
+
+    Window() = default;
+
+    // Creates the window and its controls and runs the load; nothing when already loaded.
+    void Load();
+
+    virtual Frame Describe() const = 0;
+    virtual void CreateControls() = 0;
+    // Places every control for the window's DPI; runs after creation and on a DPI change.
+    virtual void Layout(UINT dpi) = 0;
+    virtual void Form_Load() {}
+    // Returns false to cancel the close and keep the window loaded.
+    virtual bool Form_QueryUnload(CloseReason /*reason*/) { return true; }
+    // The window is gone; the object stays for a later load.
+    virtual void Form_Unload() {}
+    virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The button Enter clicks when the focus is not on another button.
+    virtual int DefaultButtonId() const { return 0; }
+    virtual void OnEscape() {}
+
+    // A control of this window with the given id (or none).
+    HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
+
+  private:
+    static ATOM ClassAtom();
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void Unload(CloseReason reason);
+    void Destroy();
+    void MoveFocus(HWND target);
+    void MarkDefaultButton(HWND focus);
+    void Place(const Frame& frame, UINT dpi, bool centre);
+
+    HWND hwnd_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    std::vector<HWND> disabledByModal_;
+};
+
+// The program's message loop; returns the exit code of WM_QUIT.
+int RunMessageLoop();
+
+// Hands one message to the dialog manager of its window, or else dispatches it.
+void DispatchWindowMessage(MSG& message);
+
+}  // namespace vantorel

@@ -142,14 +142,23 @@ void Window::Load() {
 }
 
 void Window::Place(const Frame& frame, UINT dpi, bool centre) {
-    RECT bounds{0, 0, TwipsToPixels(frame.clientWidthTwips, dpi),
-                TwipsToPixels(frame.clientHeightTwips, dpi)};
+    const int clientWidth = TwipsToPixels(frame.clientWidthTwips, dpi);
+    const int clientHeight = TwipsToPixels(frame.clientHeightTwips, dpi);
+    RECT bounds{0, 0, clientWidth, clientHeight};
     ::AdjustWindowRectExForDpi(&bounds, kFrameStyle, FALSE, kFrameExStyle, dpi);
-    const int width = bounds.right - bounds.left;
-    const int height = bounds.bottom - bounds.top;
-    if (!centre) {
+    int width = bounds.right - bounds.left;
+    int height = bounds.bottom - bounds.top;
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame the system really drew decides: its borders need not follow the DPI asked for.
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    if (client.right != clientWidth || client.bottom != clientHeight) {
+        width += clientWidth - client.right;
+        height += clientHeight - client.bottom;
         ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (!centre) {
         return;
     }
 
@@ -168,7 +177,7 @@ void Window::Place(const Frame& frame, UINT dpi, bool centre) {
     int top = (around.top + around.bottom - height) / 2;
     left = std::max<int>(work.left, std::min<int>(left, work.right - width));
     top = std::max<int>(work.top, std::min<int>(top, work.bottom - height));
-    ::SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Window::ShowModeless() {
@@ -180,21 +189,21 @@ void Window::ShowModeless() {
     ::SetForegroundWindow(hwnd_);
 }
 
+BOOL CALLBACK Window::CollectEnabledWindow(HWND hwnd, LPARAM self) {
+    auto* modal = reinterpret_cast<Window*>(self);
+    if (hwnd != modal->hwnd_ && ::IsWindowEnabled(hwnd)) {
+        modal->disabledByModal_.push_back(hwnd);
+    }
+    return TRUE;
+}
+
 void Window::ShowModal() {
     Load();
     if (hwnd_ == nullptr) {
         return;
     }
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM self) -> BOOL {
-            auto* modal = reinterpret_cast<Window*>(self);
-            if (hwnd != modal->hwnd_ && ::IsWindowEnabled(hwnd)) {
-                modal->disabledByModal_.push_back(hwnd);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(this));
+    ::EnumThreadWindows(::GetCurrentThreadId(), CollectEnabledWindow,
+                        reinterpret_cast<LPARAM>(this));
     for (HWND hwnd : disabledByModal_) {
         ::EnableWindow(hwnd, FALSE);
     }

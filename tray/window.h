@@ -124,6 +124,7 @@ class Window {
   private:
     static ATOM ClassAtom();
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static BOOL CALLBACK CollectEnabledWindow(HWND hwnd, LPARAM self);
     void Unload(CloseReason reason);
     void Destroy();
     void MoveFocus(HWND target);

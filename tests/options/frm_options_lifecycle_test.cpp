@@ -342,36 +342,5 @@ TEST_F(Lifecycle, TheMenuShowsTheLatestCaptionsAndItsCommandsWork) {
     EXPECT_TRUE(frm.IsShown());
 }
 
-TEST_F(Lifecycle, TenThousandTicksUseSevenIconsAndLeakNothing) {
-    TempDir temp;
-    const std::wstring dir = ClientWithState(temp, "one", "prog=0.0\n");
-    Store(rig.registry, L"Path1", dir);
-    FrmOptions frm(rig.Services());
-    frm.Start();
-    Tick(frm);
-    const DWORD gdi = GdiObjects();
-    const DWORD user = UserObjects();
-    const HandleProbe handles = ProbeHandles();
-    const int windows = CountThreadWindows();
-    std::set<HICON> icons;
-    for (int i = 0; i < 10000; ++i) {
-        if (i % 500 == 0) {
-            // Walk the progress through every picture.
-            WriteFile(std::filesystem::path(dir) / "State.SAH",
-                      "prog=" + std::to_string((i / 500) % 8 / 7.0) + "\n");
-        }
-        Tick(frm);
-        icons.insert(rig.shell.Last().record.hIcon);
-    }
-    EXPECT_EQ(icons.size(), 7u);
-    EXPECT_EQ(GdiObjects(), gdi);
-    EXPECT_EQ(UserObjects(), user);
-    EXPECT_EQ(ProbeHandles(), handles);
-    EXPECT_EQ(CountThreadWindows(), windows);
-    RecordProperty("gdi_objects", static_cast<int>(gdi));
-    RecordProperty("user_objects", static_cast<int>(user));
-    std::printf("GDI objects %lu, USER objects %lu, before and after 10000 ticks\n", gdi, user);
-}
-
 }  // namespace
 }  // namespace vantorel

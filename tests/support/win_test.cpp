@@ -61,9 +61,15 @@ std::wstring UniqueTestKey() {
 
 }  // namespace
 
-void RunSoon(std::function<void()> action, UINT delayMs) {
+UINT_PTR RunSoon(std::function<void()> action, UINT delayMs) {
     const UINT_PTR id = ::SetTimer(nullptr, 0, delayMs, RunSoonTimer);
     SoonActions()[id] = std::move(action);
+    return id;
+}
+
+void CancelSoon(UINT_PTR id) {
+    ::KillTimer(nullptr, id);
+    SoonActions().erase(id);
 }
 
 ShellNotify RecordingShell::Notify() {
@@ -166,23 +172,24 @@ HandleProbe ProbeHandles() {
                        reinterpret_cast<std::uintptr_t>(menu) & 0xFFFF};
 }
 
+namespace {
+
+BOOL CALLBACK CountChild(HWND, LPARAM counter) {
+    ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM counter) {
+    ++*reinterpret_cast<int*>(counter);
+    ::EnumChildWindows(window, CountChild, counter);
+    return TRUE;
+}
+
+}  // namespace
+
 int CountThreadWindows() {
     int count = 0;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM counter) -> BOOL {
-            int& n = *reinterpret_cast<int*>(counter);
-            ++n;
-            ::EnumChildWindows(
-                window,
-                [](HWND, LPARAM inner) -> BOOL {
-                    ++*reinterpret_cast<int*>(inner);
-                    return TRUE;
-                },
-                counter);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    ::EnumThreadWindows(::GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 

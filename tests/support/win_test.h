@@ -25,7 +25,9 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
 
 // Runs the action from inside whatever modal loop is running (a popup menu, a modal window)
 // once the thread's messages are next handled.
-void RunSoon(std::function<void()> action, UINT delayMs = 10);
+UINT_PTR RunSoon(std::function<void()> action, UINT delayMs = 10);
+// Drops an action that has not run yet.
+void CancelSoon(UINT_PTR id);
 
 // One record of everything the tests watch, in the order it happened.
 struct EventLog {

@@ -1,0 +1,74 @@
+// Leak checks. USER handles are shared by every program of the session, so these run alone
+// (the build marks them serial): another test's windows would move the probe.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "options/frm_options.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/win_test.h"
+
+namespace vantorel {
+namespace {
+
+using namespace testing_support;
+
+void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value) {
+    RegistrySettings(HKEY_CURRENT_USER, registry.path()).Write(key, value);
+}
+
+void Tick(const FrmOptions& frm) {
+    ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
+}
+
+TEST(HandleProbe, SeesALeakOfEachKind) {
+    // The leak tests rest on this probe, so it must see what it claims to see.
+    const HandleProbe before = ProbeHandles();
+    EXPECT_EQ(ProbeHandles(), before) << "probing itself leaks nothing";
+    const HANDLE event = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    EXPECT_NE(ProbeHandles().kernel, before.kernel);
+    ::CloseHandle(event);
+    const HBRUSH brush = ::CreateSolidBrush(RGB(9, 9, 9));
+    EXPECT_NE(ProbeHandles().gdi, before.gdi);
+    ::DeleteObject(brush);
+    const HMENU menu = ::CreateMenu();
+    EXPECT_NE(ProbeHandles().user, before.user);
+    ::DestroyMenu(menu);
+    EXPECT_EQ(ProbeHandles(), before);
+}
+
+TEST(Leaks, TenThousandTicksUseSevenIconsAndLeakNothing) {
+    OptionsRig rig;
+    TempDir temp;
+    const std::wstring dir = ClientWithState(temp, "one", "prog=0.0\n");
+    Store(rig.registry, L"Path1", dir);
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    Tick(frm);
+    const DWORD gdi = GdiObjects();
+    const DWORD user = UserObjects();
+    const HandleProbe handles = ProbeHandles();
+    const int windows = CountThreadWindows();
+    std::set<HICON> icons;
+    for (int i = 0; i < 10000; ++i) {
+        if (i % 500 == 0) {
+            // Walk the progress through every picture.
+            WriteFile(std::filesystem::path(dir) / "State.SAH",
+                      "prog=" + std::to_string((i / 500) % 8 / 7.0) + "\n");
+        }
+        Tick(frm);
+        icons.insert(rig.shell.Last().record.hIcon);
+    }
+    EXPECT_EQ(icons.size(), 7u);
+    EXPECT_EQ(GdiObjects(), gdi);
+    EXPECT_EQ(UserObjects(), user);
+    EXPECT_EQ(ProbeHandles(), handles);
+    EXPECT_EQ(CountThreadWindows(), windows);
+    RecordProperty("gdi_objects", static_cast<int>(gdi));
+    RecordProperty("user_objects", static_cast<int>(user));
+    std::printf("GDI objects %lu, USER objects %lu, before and after 10000 ticks\n", gdi, user);
+}
+
+}  // namespace
+}  // namespace vantorel

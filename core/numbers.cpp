@@ -1,7 +1,8 @@
 #include "core/numbers.h"
 
-#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace vantorel {
@@ -21,32 +22,15 @@ void AppendExponentDigit(std::int64_t& exponent, char digit) {
 }
 
 // mantissa: ASCII digits with at most one '.', at least one digit. Out-of-range results
-// saturate: infinity when the number is too large, zero when it is too small.
+// saturate: infinity when the number is too large, zero when it is too small. strtod rather
+// than from_chars: the text is plain "C" locale digits (the program never sets a locale), and
+// the C runtime's conversion is already in the program, where from_chars would add tables of
+// a hundred kilobytes to it.
 double ToDouble(const std::string& mantissa, std::int64_t exponent, bool negative) {
     std::string text = mantissa;
     text += 'e';
     text += std::to_string(exponent);
-    double value = 0.0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    (void)end;
-    if (ec == std::errc::result_out_of_range) {
-        // The leading non-zero digit decides which way the range was left.
-        const std::size_t point = mantissa.find('.');
-        const auto intDigits =
-            static_cast<std::int64_t>(point == std::string::npos ? mantissa.size() : point);
-        std::int64_t position = 0;
-        for (char c : mantissa) {
-            if (c == '.') {
-                continue;
-            }
-            if (c != '0') {
-                break;
-            }
-            ++position;
-        }
-        const std::int64_t magnitude = intDigits - 1 - position + exponent;
-        value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    }
+    const double value = std::strtod(text.c_str(), nullptr);
     return negative ? -value : value;
 }
 
@@ -220,16 +204,14 @@ std::string FormatPercent(double fraction, const NumberLocale& locale) {
     std::string integerDigits;
     std::string decimals;
     if (tie) {
-        auto end =
-            std::to_chars(buffer, buffer + sizeof buffer, whole, std::chars_format::fixed, 0);
-        integerDigits.assign(buffer, end.ptr);
+        const int length = std::snprintf(buffer, sizeof buffer, "%.0f", whole);
+        integerDigits.assign(buffer, static_cast<std::size_t>(length));
         const int hundredths = static_cast<int>(part * 100.0) + 1;
         decimals = {static_cast<char>('0' + hundredths / 10),
                     static_cast<char>('0' + hundredths % 10)};
     } else {
-        auto end =
-            std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed, 2);
-        const std::string_view text(buffer, static_cast<std::size_t>(end.ptr - buffer));
+        const int length = std::snprintf(buffer, sizeof buffer, "%.2f", magnitude);
+        const std::string_view text(buffer, static_cast<std::size_t>(length));
         const std::size_t point = text.find('.');
         integerDigits = text.substr(0, point);
         decimals = text.substr(point + 1);

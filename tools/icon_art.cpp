@@ -192,6 +192,11 @@ class Parser {
     void Row(std::string_view line) {
         Picture& picture = pictures_.back();
         if (static_cast<int>(line.size()) != picture.width) {
+            if (line.starts_with("picture ") || line.starts_with("colour ")) {
+                Fail("picture " + picture.name + " ends after " + std::to_string(rowsRead_) +
+                     " of its " + std::to_string(picture.height) + " rows");
+                return;
+            }
             Fail("row " + std::to_string(rowsRead_ + 1) + " of " + picture.name + " has " +
                  std::to_string(line.size()) + " pixels, not " + std::to_string(picture.width));
             return;

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The release zip holds exactly the stripped 64-bit program and README.TXT with Windows line
+# ends. Usage: check_release.sh OBJDUMP ZIP
+set -euo pipefail
+objdump=$1
+zip=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+entries=$(cd "$work" && cmake -E tar tf "$zip" | sort | tr '\n' ' ')
+[ "$entries" = "README.TXT Vantorel.exe " ] || { echo "zip holds: $entries" >&2; exit 1; }
+(cd "$work" && cmake -E tar xf "$zip")
+
+format=$("$objdump" -f "$work/Vantorel.exe" | sed -n 's/.*file format //p')
+[ "$format" = "pei-x86-64" ] || { echo "program format: $format" >&2; exit 1; }
+if "$objdump" -h "$work/Vantorel.exe" | grep -q '\.debug'; then
+    echo "the program still carries debug sections" >&2; exit 1
+fi
+if "$objdump" -t "$work/Vantorel.exe" | grep -q '^\['; then
+    echo "the program still carries its symbol table" >&2; exit 1
+fi
+
+readme="$work/README.TXT"
+lines=$(wc -l <"$readme")
+crlf=$(grep -c $'\r$' "$readme" || true)
+[ "$lines" -gt 0 ] && [ "$lines" = "$crlf" ] || {
+    echo "README.TXT: $crlf of $lines lines end in CR LF" >&2; exit 1; }
+if LC_ALL=C grep -q '[^[:print:][:space:]]' "$readme"; then
+    echo "README.TXT is not plain text" >&2; exit 1
+fi
+echo "release: $(stat -c %s "$work/Vantorel.exe") byte program, README.TXT of $lines lines"

@@ -9,7 +9,7 @@ set -euo pipefail
 exe=$(readlink -f "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 WD_DESKTOP=e2e WD_SIZE=800x600
-# shellcheck source=../../tools/lib/wine-desktop.sh
+# shellcheck source=tools/lib/wine-desktop.sh
 . "$here/../../tools/lib/wine-desktop.sh"
 
 meter_pid=
@@ -39,7 +39,7 @@ screenshot() {
 # The census of the notification area in a new screenshot: sets green yellow red and the box.
 census() {
     screenshot "$1"
-    read -r green yellow red x0 y0 x1 y1 < <(wd_dish_census "$shot" $tray)
+    read -r green yellow red x0 y0 x1 y1 < <(wd_dish_census "$shot" "$tray")
 }
 
 alive() { kill -0 "$meter_pid" 2>/dev/null; }
@@ -85,7 +85,9 @@ while :; do
 done
 first="$green $yellow $red"
 wd_log "47.30%: green=$green yellow=$yellow red=$red at $x0,$y0-$x1,$y1"
-[ $((x1 - x0)) -lt 40 ] && [ $((y1 - y0)) -lt 40 ] || fail "the dish colours cover $x0,$y0-$x1,$y1"
+if [ $((x1 - x0)) -ge 40 ] || [ $((y1 - y0)) -ge 40 ]; then
+    fail "the dish colours cover $x0,$y0-$x1,$y1, more than one icon"
+fi
 
 # More ticks over the same file: the meter lives on and the picture stays.
 sleep 3

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by tools/demo, tools/screenshots and the end-to-end test: a private X server, a
 # throwaway Wine prefix with a virtual desktop that has a taskbar, the meter's settings, and
 # reading the meter's picture off a screenshot. Source it; call wd_cleanup when done (the
@@ -33,7 +34,8 @@ wd_start_x() {
     Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$fd_file" >"$WD_DIR/xvfb.log" 2>&1 &
     WD_XVFB_PID=$!
     wd_wait 20 test -s "$fd_file" || { wd_log "Xvfb did not start"; return 1; }
-    export DISPLAY=":$(tr -d '[:space:]' <"$fd_file")"
+    DISPLAY=":$(tr -d '[:space:]' <"$fd_file")"
+    export DISPLAY
 }
 
 # A new prefix on a persistent Wine server (a server that wineboot starts quits when the
@@ -98,10 +100,12 @@ wd_tray_area() {
     echo "$tw $bh $((bx + bw - tw)) $by"
 }
 
-# Counts the dish's colours in a region of a screenshot: prints "green yellow red x0 y0 x1 y1",
-# the bounding box (screen coordinates) of all of them, or "0 0 0 -1 -1 -1 -1".
+# Counts the dish's colours in a region "W H X Y" of a screenshot: prints
+# "green yellow red x0 y0 x1 y1", the bounding box (screen coordinates) of all of them, or
+# "0 0 0 -1 -1 -1 -1".
 wd_dish_census() {
-    local shot=$1 w=$2 h=$3 x=$4 y=$5
+    local shot=$1 w h x y
+    read -r w h x y <<<"$2"
     convert "$shot" -crop "${w}x${h}+${x}+${y}" +repage -depth 8 txt:- | awk -v ox="$x" -v oy="$y" '
         NR == 1 { next }
         {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cmath>
+#include <vector>
 
 #include "about/frm_about.h"
 #include "core/poll.h"
@@ -90,7 +91,16 @@ void FrmOptions::CreateControls() {
 }
 
 void FrmOptions::Layout(UINT dpi) {
-    font_ = CreateDialogFont(dpi);
+    std::vector<FitText> texts;
+    for (const Control* label : {&Label1, &Label2, &Label3, &Label4, &Label5}) {
+        texts.push_back({label->Text(), TwipsToPixels(label->rect().width, dpi)});
+    }
+    // A push button draws its text inside its frame and a little margin.
+    const int buttonMargin = 2 * ::MulDiv(4, static_cast<int>(dpi), 96);
+    for (const Control* button : {&cmdClose, &cmdOK, &cmdAbout}) {
+        texts.push_back({button->Text(), TwipsToPixels(button->rect().width, dpi) - buttonMargin});
+    }
+    font_ = CreateFittingDialogFont(dpi, texts);
     for (const Control* control :
          {&Label1, &Label2, &Label3, &Label4, &Label5, &txtPath[0], &txtPath[1], &txtPath[2],
           &txtUpdate, &UpDown1, &cmdClose, &cmdOK, &cmdAbout}) {

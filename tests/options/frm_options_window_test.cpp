@@ -10,6 +10,8 @@
 #include "tests/support/case_name.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/win_test.h"
+#include "tray/fonts.h"
+#include "tray/text.h"
 
 namespace vantorel {
 namespace {
@@ -317,6 +319,31 @@ TEST_F(OptionsWindow, ControlsStandWhereTheTwipsPutThemAtEveryDpi) {
         ::SendMessageW(frm.hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                        reinterpret_cast<LPARAM>(&now));
         ExpectLayout(frm.hwnd(), dpi, 4590, 2175, kOptionsLayout, std::size(kOptionsLayout));
+    }
+}
+
+TEST_F(OptionsWindow, EveryLabelAndButtonTextFitsOnOneLineAtEveryDpi) {
+    RECT now{};
+    ::GetWindowRect(frm.hwnd(), &now);
+    for (UINT dpi : {96u, 144u, 192u}) {
+        ::SendMessageW(frm.hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                       reinterpret_cast<LPARAM>(&now));
+        for (int id : {121, 122, 123, 124, 125, 106, 107, 108}) {
+            const HWND control = Field(id);
+            const bool button = id < 120;
+            wchar_t text[64] = {};
+            ::GetWindowTextW(control, text, 64);
+            const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+            RECT client{};
+            ::GetClientRect(control, &client);
+            const int margin = button ? 2 * ::MulDiv(3, static_cast<int>(dpi), 96) : 0;
+            EXPECT_LE(TextWidth(font, text) + margin, client.right)
+                << "\"" << Narrow(text) << "\" at " << dpi << " DPI";
+            LOGFONTW described{};
+            ::GetObjectW(font, sizeof described, &described);
+            EXPECT_GE(-described.lfHeight * 4, ::MulDiv(8, static_cast<int>(dpi), 72) * 3)
+                << "still legible at " << dpi << " DPI";
+        }
     }
 }
 

@@ -1,7 +1,6 @@
 #include "tests/fuzz/reference.h"
 
-#include <locale.h>
-
+#include <clocale>
 #include <cstdlib>
 
 namespace fuzz_reference {
@@ -134,7 +133,7 @@ std::optional<std::string> StrictCanonical(std::string_view text, std::string_vi
             const std::size_t g = rest.find(grouping);
             const std::string_view piece = rest.substr(0, g);
             const bool sizeOk =
-                pieces == 0 ? (piece.size() >= 1 && piece.size() <= 3) : piece.size() == 3;
+                pieces == 0 ? (!piece.empty() && piece.size() <= 3) : piece.size() == 3;
             if (!sizeOk || !AllDigits(piece)) {
                 return std::nullopt;
             }

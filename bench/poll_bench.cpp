@@ -21,8 +21,8 @@ namespace fs = std::filesystem;
 
 class Clients {
   public:
-    Clients() {
-        root_ = fs::temp_directory_path() / ("vantorel-bench-" + std::to_string(::getpid()));
+    Clients()
+        : root_(fs::temp_directory_path() / ("vantorel-bench-" + std::to_string(::getpid()))) {
         const char* progress[] = {"0.475937", "0.851234", "0.123456"};
         for (std::size_t i = 0; i < vantorel::kClientCount; ++i) {
             const fs::path dir = root_ / ("client" + std::to_string(i + 1));

@@ -12,7 +12,7 @@ namespace vantorel {
 inline constexpr PathChar kStateFileName[] = VANTOREL_PATH("State.SAH");
 
 // Only the start of the file is read, so a runaway state file costs no more than a small one.
-inline constexpr std::size_t kStateReadLimit = 64 * 1024;
+inline constexpr std::size_t kStateReadLimit = std::size_t{64} * 1024;
 
 // The directory text exactly as typed, the platform's separator, then the file name.
 PathString StateFilePath(const PathString& directory);

@@ -17,7 +17,7 @@ inline constexpr wchar_t kSettingsDisplayPath[] =
     L"HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Vantorel\\Settings";
 
 // Larger stored values are not the meter's own and read as their default.
-inline constexpr std::size_t kMaxSettingBytes = 32 * 1024;
+inline constexpr std::size_t kMaxSettingBytes = std::size_t{32} * 1024;
 
 class SettingsStore {
   public:

@@ -6,8 +6,8 @@ PopupMenu::PopupMenu() : menu_(::CreatePopupMenu()) {
     // Design captions: the third line has no trailing blank.
     const wchar_t* progress[kProgressCount] = {L"Progress: ", L"Progress: ", L"Progress:"};
     for (std::size_t i = 0; i < kProgressCount; ++i) {
-        ::AppendMenuW(menu_.get(), MF_STRING | MF_GRAYED,
-                      static_cast<UINT_PTR>(kProgressId + static_cast<int>(i)), progress[i]);
+        ::AppendMenuW(menu_.get(), MF_STRING | MF_GRAYED, static_cast<UINT_PTR>(kProgressId) + i,
+                      progress[i]);
     }
     ::AppendMenuW(menu_.get(), MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu_.get(), MF_STRING, kOptionsId, L"&Options");

@@ -124,6 +124,8 @@ void Window::Load() {
     }
     const Frame frame = Describe();
     const HWND owner = frame.owner != nullptr ? frame.owner : ProgramOwner(ClassAtom());
+    // The window procedure takes the handle from WM_NCCREATE, before this call returns.
+    // cppcheck-suppress ignoredReturnValue
     ::CreateWindowExW(kFrameExStyle, MAKEINTATOM(ClassAtom()), frame.caption.c_str(), kFrameStyle,
                       CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, owner, nullptr, ThisModule(), this);
     if (hwnd_ == nullptr) {

@@ -12,7 +12,6 @@ namespace {
 
 using testing_support::ClientWithState;
 using testing_support::TempDir;
-using testing_support::WriteFile;
 
 // A real client's file: LF-ended name=value lines, "prog=" on the fifth.
 constexpr std::string_view kClientFile =

@@ -30,7 +30,7 @@ class TempDir {
 
     // A subdirectory, created with any parents.
     std::filesystem::path Dir(const std::filesystem::path& name) const {
-        const std::filesystem::path dir = path_ / name;
+        std::filesystem::path dir = path_ / name;
         std::filesystem::create_directories(dir);
         return dir;
     }

@@ -167,6 +167,8 @@ HandleProbe ProbeHandles() {
     const HMENU menu = ::CreatePopupMenu();
     ::DestroyMenu(menu);
     // The low word is the slot; the high word of GDI and USER handles counts its reuses.
+    // Only the values of the released handles are kept, never the handles themselves.
+    // cppcheck-suppress deallocret
     return HandleProbe{reinterpret_cast<std::uintptr_t>(event),
                        reinterpret_cast<std::uintptr_t>(brush) & 0xFFFF,
                        reinterpret_cast<std::uintptr_t>(menu) & 0xFFFF};

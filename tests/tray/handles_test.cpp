@@ -16,7 +16,7 @@ TEST(UniqueHandles, EachKindIsReleasedOnceAndMovesOwnership) {
     {
         UniqueIcon first(raw);
         UniqueIcon second(std::move(first));
-        EXPECT_FALSE(first);
+        EXPECT_FALSE(first);  // NOLINT(bugprone-use-after-move): the moved-from state is the point
         EXPECT_EQ(second.get(), raw);
         ICONINFO info{};
         ASSERT_TRUE(::GetIconInfo(raw, &info));

@@ -45,10 +45,23 @@ wd_make_prefix() {
     mkdir -p "$WINEPREFIX"
     wineserver -p
     wineboot -i >/dev/null 2>&1 || true
+    wd_add_wine_fonts
     # Every program of this prefix runs in the one virtual desktop, whose explorer draws the
     # taskbar and its notification area.
     wd_reg 'HKCU\Software\Wine\Explorer' /v Desktop /d "$WD_DESKTOP"
     wd_reg 'HKCU\Software\Wine\Explorer\Desktops' /v "$WD_DESKTOP" /d "$WD_SIZE"
+}
+
+# Wine's own fonts (Tahoma for the dialog font, Marlett for the caption buttons) from the
+# package fonts-wine, or from VANTOREL_WINE_FONTS. Wine does not look in the package's folder
+# by itself, so they go into the prefix; without them it stands in other faces.
+wd_add_wine_fonts() {
+    local dir=${VANTOREL_WINE_FONTS:-/usr/share/wine/fonts}
+    if compgen -G "$dir/*.ttf" >/dev/null; then
+        cp "$dir"/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    else
+        echo "note: no Wine fonts in $dir (Debian: fonts-wine); Wine stands in other faces" >&2
+    fi
 }
 
 wd_reg() {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
 
 namespace vantorel {
 namespace {
@@ -139,6 +141,40 @@ TEST(FormatPercent, ExactHalvesRoundAwayFromZero) {
 TEST(FormatPercent, HugeIntegerPartsAreWrittenInFull) {
     EXPECT_EQ(FormatPercent(1e6, kDot), "100000000.00%");
     EXPECT_EQ(FormatPercent(1e300, kDot).size(), 303u + 4u);
+}
+
+// The C runtime's "%.2f" writes the exact binary value correctly rounded; away from the
+// exact halves (which round away from zero here) FormatPercent must agree with it digit for
+// digit, on both sides of the switch from the integer path to the runtime's own.
+TEST(FormatPercent, AgreesWithTheRuntimesExactRoundingEverywhereButTies) {
+    std::mt19937_64 random(20261207);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double scales[] = {1e-6, 1e-3, 1.0, 10.0, 1e4, 1e9, 1.7e11, 1.76e11, 1e12, 1e15};
+    int compared = 0;
+    for (const double scale : scales) {
+        for (int i = 0; i < 2000; ++i) {
+            double fraction = unit(random) * scale;
+            if (i % 4 == 1) {
+                // Right next to a half of a hundredth, where a sloppy rounding goes wrong.
+                const double hundredfold = (std::floor(unit(random) * scale * 1e4) + 0.5) / 100.0;
+                fraction = std::nextafter(hundredfold, i % 8 == 1 ? 0.0 : 1e300) / 100.0;
+            }
+            const double hundredfold = fraction * 100.0;
+            const double eighths = (hundredfold - std::floor(hundredfold)) * 8.0;
+            if (eighths == std::floor(eighths) && std::fmod(eighths, 2.0) == 1.0) {
+                continue;  // an exact tie
+            }
+            char expected[400];
+            std::snprintf(expected, sizeof expected, "%.2f%%", hundredfold);
+            std::string want = expected;
+            if (want.rfind("0.", 0) == 0) {
+                want.erase(0, 1);
+            }
+            ASSERT_EQ(FormatPercent(fraction, kDot), want) << std::hexfloat << fraction;
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 19000);
 }
 
 struct KeyCase {

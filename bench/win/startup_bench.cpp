@@ -179,10 +179,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::printf(
-            "run %d: load done %.3f s, first tick %.3f s, working set %zu KB, "
-            "private %zu KB, exit code %lu\n",
-            i + 1, run->toIdle, run->toFirstTick, run->workingSet / 1024, run->privateBytes / 1024,
-            run->exitCode);
+            "run %d: load done %.3f s, first tick %.3f s, working set %llu KB, "
+            "private %llu KB, exit code %lu\n",
+            i + 1, run->toIdle, run->toFirstTick,
+            static_cast<unsigned long long>(run->workingSet / 1024),
+            static_cast<unsigned long long>(run->privateBytes / 1024), run->exitCode);
         idle.push_back(run->toIdle);
         tick.push_back(run->toFirstTick);
         workingSet.push_back(static_cast<double>(run->workingSet));

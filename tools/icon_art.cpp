@@ -232,7 +232,7 @@ class Parser {
 constexpr std::size_t kDirectorySize = 6;
 constexpr std::size_t kEntrySize = 16;
 constexpr std::size_t kHeaderSize = 40;
-constexpr std::size_t kPaletteBytes = 4 * kPaletteSize;
+constexpr std::size_t kPaletteBytes = std::size_t{4} * kPaletteSize;
 
 // Bitmap rows are padded to whole 32-bit words.
 std::size_t Stride(int width, int bitsPerPixel) {

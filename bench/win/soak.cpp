@@ -15,7 +15,7 @@ using namespace vantorel::bench;
 
 // Memory may move by a few pages as the heap settles; a leak of even a byte per tick over
 // 100,000 ticks would be far beyond this.
-constexpr long long kMemoryNoiseBytes = 64 * 1024;
+constexpr long long kMemoryNoiseBytes = 64LL * 1024;
 
 struct Sample {
     std::uintptr_t kernelSlot;

@@ -271,7 +271,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(IconArt, ATruncatedIcoIsRefused) {
     std::vector<std::uint8_t> ico = EncodeIco(Sample(16, 16));
     for (std::size_t keep : {std::size_t{0}, std::size_t{21}, ico.size() - 1}) {
-        const std::vector<std::uint8_t> cut(ico.begin(), ico.begin() + keep);
+        const std::vector<std::uint8_t> cut(ico.begin(),
+                                            ico.begin() + static_cast<std::ptrdiff_t>(keep));
         EXPECT_FALSE(DecodeIco(cut).picture) << keep << " bytes";
     }
 }

@@ -21,14 +21,6 @@ namespace {
 
 using namespace testing_support;
 
-void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value) {
-    RegistrySettings(HKEY_CURRENT_USER, registry.path()).Write(key, value);
-}
-
-void Tick(const FrmOptions& frm) {
-    ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
-}
-
 // The client's side of the race: the operations a client (or a user copying files) does to
 // its state file. Windows lets no one replace or re-create a file while any handle to it is
 // open, so a rename over the file, or a create right after a delete, can meet the meter in

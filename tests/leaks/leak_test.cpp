@@ -14,14 +14,6 @@ namespace {
 
 using namespace testing_support;
 
-void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value) {
-    RegistrySettings(HKEY_CURRENT_USER, registry.path()).Write(key, value);
-}
-
-void Tick(const FrmOptions& frm) {
-    ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
-}
-
 TEST(HandleProbe, SeesALeakOfEachKind) {
     // The leak tests rest on this probe, so it must see what it claims to see.
     const HandleProbe before = ProbeHandles();

@@ -15,14 +15,6 @@ namespace {
 
 using namespace testing_support;
 
-void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value) {
-    RegistrySettings(HKEY_CURRENT_USER, registry.path()).Write(key, value);
-}
-
-void Tick(const FrmOptions& frm) {
-    ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
-}
-
 void TrayMouse(const FrmOptions& frm, UINT code) {
     ::SendMessageW(frm.hwnd(), WMAPP_NOTIFYCALLBACK, kTrayIconId, static_cast<LPARAM>(code));
 }

@@ -18,10 +18,6 @@ namespace {
 
 using namespace testing_support;
 
-void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value) {
-    RegistrySettings(HKEY_CURRENT_USER, registry.path()).Write(key, value);
-}
-
 std::wstring Stored(TestRegistry& registry, const wchar_t* key) {
     return RegistrySettings(HKEY_CURRENT_USER, registry.path()).Read(key).value_or(L"<none>");
 }

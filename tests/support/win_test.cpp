@@ -220,6 +220,14 @@ LRESULT CALLBACK MessageWatch::Procedure(HWND window, UINT message, WPARAM wPara
     return ::DefSubclassProc(window, message, wParam, lParam);
 }
 
+void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value) {
+    RegistrySettings(HKEY_CURRENT_USER, registry.path()).Write(key, value);
+}
+
+void Tick(const FrmOptions& frm) {
+    ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
+}
+
 DWORD GdiObjects() {
     return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
 }

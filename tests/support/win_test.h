@@ -103,6 +103,13 @@ struct OptionsRig {
     NumberLocale locale;
 };
 
+// A setting stored before the window reads it, past the recorder: it is no write of the
+// window's.
+void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value);
+
+// One tick of the poll timer, as the timer sends it.
+void Tick(const FrmOptions& frm);
+
 // Sends what a click sends.
 void Click(HWND button);
 

@@ -4,10 +4,10 @@
 // shown. Usage: soak [ticks]
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 
 #include "bench/win/meter_rig.h"
+#include "tests/support/handle_probe.h"
 
 namespace {
 
@@ -18,9 +18,7 @@ using namespace vantorel::bench;
 constexpr long long kMemoryNoiseBytes = 64LL * 1024;
 
 struct Sample {
-    std::uintptr_t kernelSlot;
-    std::uintptr_t gdiSlot;
-    std::uintptr_t userSlot;
+    vantorel::testing_support::HandleProbe next;
     DWORD gdiObjects;
     DWORD userObjects;
     DWORD handles;
@@ -28,19 +26,9 @@ struct Sample {
     long long workingSet;
 };
 
-// The next handle of each kind the process would be given moves when one leaks; Wine does
-// not count GDI and USER objects, so this is the measure that works on both.
 Sample Take() {
     Sample sample{};
-    const HANDLE event = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    ::CloseHandle(event);
-    const HBRUSH brush = ::CreateSolidBrush(RGB(1, 2, 3));
-    ::DeleteObject(brush);
-    const HMENU menu = ::CreatePopupMenu();
-    ::DestroyMenu(menu);
-    sample.kernelSlot = reinterpret_cast<std::uintptr_t>(event);
-    sample.gdiSlot = reinterpret_cast<std::uintptr_t>(brush) & 0xFFFF;
-    sample.userSlot = reinterpret_cast<std::uintptr_t>(menu) & 0xFFFF;
+    sample.next = vantorel::testing_support::ProbeHandles();
     sample.gdiObjects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
     sample.userObjects = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
     ::GetProcessHandleCount(::GetCurrentProcess(), &sample.handles);
@@ -60,8 +48,8 @@ void Print(const char* when, const Sample& s) {
         "%-22s private %8lld B  working set %8lld B  GDI %lu  USER %lu  handles %lu  "
         "next slots %llx/%llx/%llx\n",
         when, s.privateBytes, s.workingSet, s.gdiObjects, s.userObjects, s.handles,
-        static_cast<unsigned long long>(s.kernelSlot), static_cast<unsigned long long>(s.gdiSlot),
-        static_cast<unsigned long long>(s.userSlot));
+        static_cast<unsigned long long>(s.next.kernel), static_cast<unsigned long long>(s.next.gdi),
+        static_cast<unsigned long long>(s.next.user));
 }
 
 }  // namespace
@@ -113,9 +101,7 @@ int main(int argc, char** argv) {
     check(last.gdiObjects == first.gdiObjects, "GDI objects unchanged");
     check(last.userObjects == first.userObjects, "USER objects unchanged");
     check(last.handles == first.handles, "handle count unchanged");
-    check(last.kernelSlot == first.kernelSlot && last.gdiSlot == first.gdiSlot &&
-              last.userSlot == first.userSlot,
-          "no kernel, GDI or USER handle leaked");
+    check(last.next == first.next, "no kernel, GDI or USER handle leaked");
     check(last.privateBytes - first.privateBytes <= kMemoryNoiseBytes,
           "private bytes within 64 KiB of the first thousand ticks'");
     std::printf("private bytes grew by %lld B\n", last.privateBytes - first.privateBytes);

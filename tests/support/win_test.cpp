@@ -159,21 +159,6 @@ void Click(HWND button) {
     ::SendMessageW(button, BM_CLICK, 0, 0);
 }
 
-HandleProbe ProbeHandles() {
-    const HANDLE event = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    ::CloseHandle(event);
-    const HBRUSH brush = ::CreateSolidBrush(RGB(1, 2, 3));
-    ::DeleteObject(brush);
-    const HMENU menu = ::CreatePopupMenu();
-    ::DestroyMenu(menu);
-    // The low word is the slot; the high word of GDI and USER handles counts its reuses.
-    // Only the values of the released handles are kept, never the handles themselves.
-    // cppcheck-suppress deallocret
-    return HandleProbe{reinterpret_cast<std::uintptr_t>(event),
-                       reinterpret_cast<std::uintptr_t>(brush) & 0xFFFF,
-                       reinterpret_cast<std::uintptr_t>(menu) & 0xFFFF};
-}
-
 namespace {
 
 BOOL CALLBACK CountChild(HWND, LPARAM counter) {

@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,6 +13,7 @@
 #include "core/numbers.h"
 #include "options/frm_options.h"
 #include "options/settings.h"
+#include "tests/support/handle_probe.h"
 #include "tray/tray_icon.h"
 
 namespace vantorel::testing_support {
@@ -118,15 +118,6 @@ void Click(HWND button);
 DWORD GdiObjects();
 DWORD UserObjects();
 
-// The next kernel, GDI and USER handle the process would be given. Windows and Wine hand out
-// the lowest free or last freed slot, so a leak between two probes moves these.
-struct HandleProbe {
-    std::uintptr_t kernel;
-    std::uintptr_t gdi;
-    std::uintptr_t user;
-    bool operator==(const HandleProbe&) const = default;
-};
-HandleProbe ProbeHandles();
 int CountThreadWindows();
 
 // Records the messages a window receives, without changing how it handles them.

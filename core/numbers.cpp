@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 #include <optional>
 
 namespace vantorel {
@@ -57,6 +56,11 @@ std::optional<std::uint64_t> RoundToHundredths(double value) {
     const double aboveHalf = (product - whole) - 0.5;
     const bool up = aboveHalf > 0.0 || (aboveHalf == 0.0 && error >= 0.0);
     return static_cast<std::uint64_t>(whole) + (up ? 1 : 0);
+}
+
+// 0 to 99 as two digits.
+std::string TwoDigits(int hundredths) {
+    return {static_cast<char>('0' + hundredths / 10), static_cast<char>('0' + hundredths % 10)};
 }
 
 bool StartsWith(std::string_view text, std::size_t at, std::string_view piece) {
@@ -221,9 +225,7 @@ std::string FormatPercent(double fraction, const NumberLocale& locale) {
     std::string decimals;
     if (const std::optional<std::uint64_t> cents = RoundToHundredths(magnitude)) {
         integerDigits = std::to_string(*cents / 100);
-        const auto hundredths = static_cast<int>(*cents % 100);
-        decimals = {static_cast<char>('0' + hundredths / 10),
-                    static_cast<char>('0' + hundredths % 10)};
+        decimals = TwoDigits(static_cast<int>(*cents % 100));
     } else {
         // Beyond the exact integer path: fixed-point rendering of the exact binary value,
         // whose ties round to even. A tie in the third decimal is only possible at x.125,
@@ -237,9 +239,7 @@ std::string FormatPercent(double fraction, const NumberLocale& locale) {
         if (tie) {
             const int length = std::snprintf(buffer, sizeof buffer, "%.0f", whole);
             integerDigits.assign(buffer, static_cast<std::size_t>(length));
-            const int hundredths = static_cast<int>(part * 100.0) + 1;
-            decimals = {static_cast<char>('0' + hundredths / 10),
-                        static_cast<char>('0' + hundredths % 10)};
+            decimals = TwoDigits(static_cast<int>(part * 100.0) + 1);
         } else {
             const int length = std::snprintf(buffer, sizeof buffer, "%.2f", magnitude);
             const std::string_view text(buffer, static_cast<std::size_t>(length));

@@ -42,7 +42,10 @@ class Client {
                 }
                 return Write(file_, value, OPEN_EXISTING) ? nullptr : "write after truncate";
             case 2:  // grow: more fields after the first
-                return Append(file_, std::string(4000, 'x') + "\r\n") ? nullptr : "grow";
+                return Write(file_, std::string(4000, 'x') + "\r\n", OPEN_EXISTING,
+                             FILE_APPEND_DATA)
+                           ? nullptr
+                           : "grow";
             case 3: {  // write a new file beside it and rename it over the old one
                 const std::wstring fresh = dir_ + L"\\State.new";
                 if (!Write(fresh, value, CREATE_ALWAYS)) {
@@ -97,10 +100,10 @@ class Client {
     }
 
     // Clients open their file as the C runtime does: others may read and write it.
-    static bool Write(const std::wstring& path, const std::string& bytes, DWORD disposition) {
-        const HANDLE file =
-            ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    static bool Write(const std::wstring& path, const std::string& bytes, DWORD disposition,
+                      DWORD access = GENERIC_WRITE) {
+        const HANDLE file = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             return false;
         }
@@ -112,20 +115,6 @@ class Client {
         ::CloseHandle(file);
         ::SetLastError(error);
         return ok && (bytes.empty() || written == bytes.size());
-    }
-
-    static bool Append(const std::wstring& path, const std::string& bytes) {
-        const HANDLE file =
-            ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            return false;
-        }
-        DWORD written = 0;
-        const BOOL ok =
-            ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        ::CloseHandle(file);
-        return ok && written == bytes.size();
     }
 
     std::wstring dir_;

@@ -275,11 +275,16 @@ void Window::MoveFocus(HWND target) {
     MarkDefaultButton(target);
 }
 
-void Window::MarkDefaultButton(HWND focus) {
+HWND Window::EnterButton(HWND focus) const {
     // A focused button is the one Enter presses; elsewhere the window's default button is.
-    const HWND chosen = focus != nullptr && ::IsChild(hwnd_, focus) && IsPushButton(focus)
-                            ? focus
-                            : (DefaultButtonId() != 0 ? Item(DefaultButtonId()) : nullptr);
+    if (focus != nullptr && ::IsChild(hwnd_, focus) && IsPushButton(focus)) {
+        return focus;
+    }
+    return DefaultButtonId() != 0 ? Item(DefaultButtonId()) : nullptr;
+}
+
+void Window::MarkDefaultButton(HWND focus) {
+    const HWND chosen = EnterButton(focus);
     for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child != nullptr;
          child = ::GetWindow(child, GW_HWNDNEXT)) {
         if (IsPushButton(child)) {
@@ -324,8 +329,11 @@ LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                           ? reinterpret_cast<HWND>(wParam)
                           : ::GetNextDlgTabItem(hwnd_, ::GetFocus(), wParam != 0 ? TRUE : FALSE));
             return 0;
-        case DM_GETDEFID:
-            return DefaultButtonId() != 0 ? MAKELRESULT(DefaultButtonId(), DC_HASDEFID) : 0;
+        case DM_GETDEFID: {
+            // The dialog manager asks this after a Tab and for Enter: the focused button.
+            const HWND button = EnterButton(::GetFocus());
+            return button != nullptr ? MAKELRESULT(::GetDlgCtrlID(button), DC_HASDEFID) : 0;
+        }
         case DM_SETDEFID:
             return TRUE;
         case WM_COMMAND:
@@ -381,6 +389,16 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
 void DispatchWindowMessage(MSG& message) {
     const HWND root = message.hwnd != nullptr ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
     if (root != nullptr && Window::IsProgramWindow(root) && ::IsDialogMessageW(root, &message)) {
+        // After a Tab the dialog manager frames the default by its own rule: put it back
+        // where Enter will go.
+        const bool key = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
+        // The key may have closed the window: its handle then holds no object any more.
+        auto* window = key && ::IsWindow(root)
+                           ? reinterpret_cast<Window*>(::GetWindowLongPtrW(root, GWLP_USERDATA))
+                           : nullptr;
+        if (window != nullptr) {
+            window->MarkDefaultButton(::GetFocus());
+        }
         return;
     }
     ::TranslateMessage(&message);

@@ -128,7 +128,9 @@ class Window {
     void Unload(CloseReason reason);
     void Destroy();
     void MoveFocus(HWND target);
+    HWND EnterButton(HWND focus) const;
     void MarkDefaultButton(HWND focus);
+    friend void DispatchWindowMessage(MSG& message);
     void Place(const Frame& frame, UINT dpi, bool centre);
 
     HWND hwnd_ = nullptr;

@@ -151,8 +151,14 @@ TEST_F(AboutWindow, EnterEscapeAndTheCloseBoxAllActAsOk) {
         };
     };
     const auto focusInstructions = [](FrmAbout& about) {
-        ::SetFocus(about.Instructions().hwnd());
+        const HWND focus = ::GetFocus();
+        ::PostMessageW(focus, WM_KEYDOWN, VK_TAB, 1);
+        ::PostMessageW(focus, WM_KEYUP, VK_TAB, 0xC0000001);
+        PumpMessages();
         EXPECT_EQ(::GetFocus(), about.Instructions().hwnd());
+        EXPECT_TRUE(::SendMessageW(about.OkButton().hwnd(), WM_GETDLGCODE, 0, 0) &
+                    DLGC_DEFPUSHBUTTON)
+            << "OK keeps the default frame";
     };
     const auto focusOk = [](FrmAbout& about) {
         EXPECT_EQ(::GetFocus(), about.OkButton().hwnd()) << "OK has the focus when it opens";

@@ -236,6 +236,54 @@ TEST_F(OptionsWindow, SaveSettingsIsTheDefaultButton) {
     EXPECT_EQ(LOWORD(::SendMessageW(frm.hwnd(), DM_GETDEFID, 0, 0)), FrmOptions::kOkId);
 }
 
+struct EnterCase {
+    const char* name;
+    int tabs;  // from the first directory field
+    int clicked;
+};
+
+class EnterKey : public testing::TestWithParam<EnterCase> {};
+
+TEST_P(EnterKey, ClicksTheFocusedButtonElseSaveSettingsWhichCarriesTheFrame) {
+    OptionsRig rig;
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    ::SetFocus(frm.Paths()[0].hwnd());
+    for (int i = 0; i < GetParam().tabs; ++i) {
+        PressKey(VK_TAB);
+    }
+    for (int id : {FrmOptions::kCloseId, FrmOptions::kOkId, FrmOptions::kAboutId}) {
+        const LRESULT code = ::SendMessageW(::GetDlgItem(frm.hwnd(), id), WM_GETDLGCODE, 0, 0);
+        EXPECT_EQ((code & DLGC_DEFPUSHBUTTON) != 0, id == GetParam().clicked) << "button " << id;
+    }
+    const MessageWatch watch(frm.hwnd());
+    const UINT_PTR closeAbout = RunSoon([&] {
+        if (frm.About() != nullptr && frm.About()->IsLoaded()) {
+            Click(frm.About()->OkButton().hwnd());
+        }
+    });
+    PressKey(VK_RETURN);
+    CancelSoon(closeAbout);
+    std::vector<int> clicked;
+    for (std::size_t i = 0; i < watch.messages.size(); ++i) {
+        if (watch.messages[i] == WM_COMMAND && HIWORD(watch.wParams[i]) == BN_CLICKED) {
+            clicked.push_back(LOWORD(watch.wParams[i]));
+        }
+    }
+    EXPECT_EQ(clicked, std::vector<int>{GetParam().clicked});
+}
+
+INSTANTIATE_TEST_SUITE_P(Focus, EnterKey,
+                         testing::Values(EnterCase{"FirstDirectory", 0, FrmOptions::kOkId},
+                                         EnterCase{"Interval", 3, FrmOptions::kOkId},
+                                         EnterCase{"Spin", 4, FrmOptions::kOkId},
+                                         EnterCase{"RemoveMeter", 5, FrmOptions::kCloseId},
+                                         EnterCase{"SaveSettings", 6, FrmOptions::kOkId},
+                                         EnterCase{"About", 7, FrmOptions::kAboutId},
+                                         EnterCase{"BackToTheFirstDirectory", 8,
+                                                   FrmOptions::kOkId}),
+                         CaseName());
+
 struct SpinCase {
     const char* name;
     const wchar_t* typed;

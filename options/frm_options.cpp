@@ -151,7 +151,7 @@ void FrmOptions::Form_Unload() {
 }
 
 void FrmOptions::OnEscape() {
-    ::SendMessageW(hwnd(), WM_CLOSE, 0, 0);
+    ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 void FrmOptions::tmrCheck_Timer() {

@@ -193,7 +193,9 @@ void Window::ShowModeless() {
 
 BOOL CALLBACK Window::CollectEnabledWindow(HWND hwnd, LPARAM self) {
     auto* modal = reinterpret_cast<Window*>(self);
-    if (hwnd != modal->hwnd_ && ::IsWindowEnabled(hwnd)) {
+    // The modal window's own popups, such as its tooltips, stay usable with it.
+    if (hwnd != modal->hwnd_ && ::GetWindow(hwnd, GW_OWNER) != modal->hwnd_ &&
+        ::IsWindowEnabled(hwnd)) {
         modal->disabledByModal_.push_back(hwnd);
     }
     return TRUE;
@@ -302,8 +304,16 @@ void Window::MarkDefaultButton(HWND focus) {
 
 LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_SYSCOMMAND:
+            // The close box, the system menu and Alt+F4 all come this way; a bare WM_CLOSE
+            // is another program's request.
+            if ((wParam & 0xFFF0) == SC_CLOSE) {
+                Unload(CloseReason::User);
+                return 0;
+            }
+            break;
         case WM_CLOSE:
-            Unload(CloseReason::User);
+            Unload(CloseReason::Outside);
             return 0;
         case WM_QUERYENDSESSION:
             return TRUE;
@@ -370,7 +380,9 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
     }
     auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self == nullptr) {
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        // The hidden owner refuses a close request from outside: gone, it would take the
+        // windows it owns with it past their own close rule. They hear the request themselves.
+        return message == WM_CLOSE ? 0 : ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);

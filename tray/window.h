@@ -18,6 +18,7 @@ enum class CloseReason {
     User = 0,     // close box, system menu, Alt+F4
     Program = 1,  // the program's own unload
     Windows = 2,  // Windows is shutting down or the user logs off
+    Outside = 3,  // another program asked, such as the task manager or taskkill
 };
 
 // One child control: its handle, its place in twips and its command id.

@@ -316,6 +316,22 @@ TEST_F(AboutWindow, TheDishIsStretchedPixelForPixelAndTheBadgeHasItsTooltip) {
             tool.lpszText = text;
             ::SendMessageW(about.BadgeTip(), TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&tool));
             EXPECT_STREQ(text, FrmAbout::BadgeLine());
+
+            // The tip shows on hover, the modal state notwithstanding. (Wine shows a disabled
+            // tip all the same; Windows does not.)
+            const HWND tip = about.BadgeTip();
+            EXPECT_TRUE(::IsWindowEnabled(tip)) << "not disabled with the other windows";
+            // Into the corner, away from the centred windows of tests running alongside.
+            ::SetWindowPos(about.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
+            ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1,
+                           ::GetSystemMetrics(SM_CYSCREEN) - 1);
+            PumpUntil([] { return false; }, 300);
+            EXPECT_FALSE(::IsWindowVisible(tip));
+            RECT badge{};
+            ::GetWindowRect(about.Badge().hwnd(), &badge);
+            ::SetCursorPos((badge.left + badge.right) / 2, (badge.top + badge.bottom) / 2);
+            EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(tip) != FALSE; }, 3000))
+                << "the badge's tooltip shows";
         },
         PressOk);
 }

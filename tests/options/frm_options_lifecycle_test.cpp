@@ -214,6 +214,27 @@ TEST_F(Lifecycle, WindowsShuttingDownEndsTheMeter) {
     EXPECT_EQ(rig.shell.Last().message, static_cast<DWORD>(NIM_DELETE));
 }
 
+TEST_F(Lifecycle, ACloseRequestFromAnotherProgramEndsTheMeterButAltF4OnlyHides) {
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    ::PostMessageW(::GetFocus(), WM_SYSKEYDOWN, VK_F4, 0x20000001);
+    PumpMessages();
+    ASSERT_TRUE(frm.IsLoaded());
+    EXPECT_FALSE(frm.IsShown());
+
+    std::wstring command = L"taskkill.exe /PID " + std::to_wstring(::GetCurrentProcessId());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION taskkill{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                                 nullptr, nullptr, &startup, &taskkill));
+    EXPECT_TRUE(PumpUntil([&] { return !frm.IsLoaded(); }, 10000));
+    ::WaitForSingleObject(taskkill.hProcess, 10000);
+    ::CloseHandle(taskkill.hThread);
+    ::CloseHandle(taskkill.hProcess);
+    EXPECT_EQ(rig.shell.Last().message, static_cast<DWORD>(NIM_DELETE));
+}
+
 TEST_F(Lifecycle, TaskbarCreatedAddsTheIconAgain) {
     FrmOptions frm(rig.Services());
     frm.Start();

@@ -42,12 +42,30 @@ FrmOptions::~FrmOptions() {
     tray_.Remove();
 }
 
+FrmOptions::TickHold::~TickHold() {
+    if (--frm_.tickHolds_ == 0 && std::exchange(frm_.tickWaiting_, false) && frm_.IsLoaded()) {
+        frm_.tmrCheck_Timer();
+    }
+}
+
 void FrmOptions::Start() {
     hiddenByLoad_ = false;
     Load();
     if (IsLoaded() && !hiddenByLoad_) {
         ShowModeless();
     }
+    if (!loadMessage_.empty()) {
+        services_.tell(nullptr, std::exchange(loadMessage_, {}));
+    }
+}
+
+std::wstring FrmOptions::DecimalHint() const {
+    const std::string decimal = services_.locale().decimal;
+    if (decimal == ".") {
+        return {};
+    }
+    const std::wstring mark = Widen(decimal);
+    return L" Fractions take \"" + mark + L"\", as in \"2" + mark + L"5\".";
 }
 
 Window::Frame FrmOptions::Describe() const {
@@ -110,6 +128,7 @@ void FrmOptions::Layout(UINT dpi) {
 }
 
 void FrmOptions::Form_Load() {
+    const TickHold hold(*this);
     // The icon is there before any setting is read.
     tray_.Fill(hwnd());
     tray_.SetTrayPicture("Dish0");
@@ -133,8 +152,8 @@ void FrmOptions::Form_Load() {
         // A stored interval the meter cannot use: poll every second and say so; the field
         // keeps the stored text for the user to mend.
         tmrCheck.SetPeriod(kMinPeriodMs);
-        services_.tell(nullptr, L"\"" + interval +
-                                    L"\" is not a valid update interval; polling every second.");
+        loadMessage_ = L"\"" + interval +
+                       L"\" is not a valid update interval; polling every second." + DecimalHint();
     }
 }
 
@@ -196,12 +215,14 @@ void FrmOptions::txtUpdate_Validate() {
 }
 
 void FrmOptions::cmdOK_Click() {
+    const TickHold hold(*this);
     txtUpdate_Validate();
 
     // Checked before anything is written, so a bad interval never reaches the store.
     const auto period = IntervalPeriodMs(Narrow(txtUpdate.Text()), services_.locale());
     if (!period) {
-        services_.tell(hwnd(), L"The update interval must be a number of seconds from 1 to 60.");
+        services_.tell(hwnd(), L"The update interval must be a number of seconds from 1 to 60." +
+                                   DecimalHint());
         ::SetFocus(txtUpdate.hwnd());
         ::SendMessageW(txtUpdate.hwnd(), EM_SETSEL, 0, -1);
         return;
@@ -211,6 +232,16 @@ void FrmOptions::cmdOK_Click() {
                                                                 {kPathKeys[1], &txtPath[1]},
                                                                 {kPathKeys[2], &txtPath[2]},
                                                                 {kIntervalKey, &txtUpdate}};
+    // A text the store could not give back unchanged is not saved, nor anything with it.
+    for (const auto& [key, field] : writes) {
+        if (!SettingFits(field->Text())) {
+            services_.tell(hwnd(), std::wstring(L"The setting \"") + key +
+                                       L"\" is too long to be saved: at most " +
+                                       std::to_wstring(kMaxSettingChars) + L" characters.");
+            ::SetFocus(field->hwnd());
+            return;
+        }
+    }
     for (const auto& [key, field] : writes) {
         if (!WriteSetting(services_.settings, key, field->Text())) {
             services_.tell(hwnd(), std::wstring(L"The setting \"") + key +
@@ -254,7 +285,11 @@ LRESULT FrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_TIMER:
             if (wParam == kCheckTimerId) {
-                tmrCheck_Timer();
+                if (tickHolds_ > 0) {
+                    tickWaiting_ = true;
+                } else {
+                    tmrCheck_Timer();
+                }
                 return 0;
             }
             break;

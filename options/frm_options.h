@@ -79,6 +79,20 @@ class FrmOptions : public Window {
     void cmdAbout_Click();
     void mnuOptions_Click();
     void UpDown1_Delta(int delta);
+    std::wstring DecimalHint() const;
+
+    // Ticks wait while the load or a save is under way (a message box of theirs keeps
+    // messages coming); one that came runs once it has ended.
+    class TickHold {
+      public:
+        explicit TickHold(FrmOptions& frm) : frm_(frm) { ++frm_.tickHolds_; }
+        TickHold(const TickHold&) = delete;
+        TickHold& operator=(const TickHold&) = delete;
+        ~TickHold();
+
+      private:
+        FrmOptions& frm_;
+    };
 
     OptionsServices services_;
     UINT taskbarCreated_;
@@ -94,6 +108,9 @@ class FrmOptions : public Window {
     Control txtUpdate, UpDown1, cmdClose, cmdOK, cmdAbout;
 
     bool hiddenByLoad_ = false;
+    std::wstring loadMessage_;  // told once the load is over
+    int tickHolds_ = 0;
+    bool tickWaiting_ = false;
     std::unique_ptr<FrmAbout> frmAbout_;
 };
 

@@ -21,9 +21,11 @@ std::optional<std::wstring> RegistrySettings::Read(std::wstring_view key) const 
         DWORD type = 0;
         DWORD bytes = 0;
         if (::RegQueryValueExW(settings.get(), name.c_str(), nullptr, &type, nullptr, &bytes) !=
-                ERROR_SUCCESS ||
-            type != REG_SZ || bytes > kMaxSettingBytes) {
+            ERROR_SUCCESS) {
             return std::nullopt;
+        }
+        if (type != REG_SZ || bytes > kMaxSettingBytes) {
+            return std::wstring();
         }
         std::vector<wchar_t> data(bytes / sizeof(wchar_t) + 1, L'\0');
         DWORD got = bytes;
@@ -32,8 +34,11 @@ std::optional<std::wstring> RegistrySettings::Read(std::wstring_view key) const 
         if (status == ERROR_MORE_DATA) {
             continue;
         }
-        if (status != ERROR_SUCCESS || type != REG_SZ) {
+        if (status != ERROR_SUCCESS) {
             return std::nullopt;
+        }
+        if (type != REG_SZ) {
+            return std::wstring();
         }
         // Stored with or without its terminating NUL; the text ends at the first one.
         std::wstring text(data.data(), got / sizeof(wchar_t));
@@ -42,7 +47,7 @@ std::optional<std::wstring> RegistrySettings::Read(std::wstring_view key) const 
         }
         return text;
     }
-    return std::nullopt;
+    return std::wstring();  // there, but never still long enough to read
 }
 
 bool RegistrySettings::Write(std::wstring_view key, const std::wstring& value) {

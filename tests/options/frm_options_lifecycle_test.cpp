@@ -108,16 +108,43 @@ INSTANTIATE_TEST_SUITE_P(Texts, BadStoredInterval,
                                          BadInterval{"TooLong", L"61"}, BadInterval{"Empty", L""}),
                          CaseName());
 
-TEST_F(Lifecycle, StoredValueOfAnotherTypeReadsAsItsDefault) {
+TEST_F(Lifecycle, AStoredIntervalThatCannotBeReadBackGetsTheBadIntervalMessage) {
     const HKEY key = rig.registry.OpenKey();
     const DWORD number = 7;
     ::RegSetValueExW(key, L"Interval", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                      sizeof number);
+    const std::wstring huge(kMaxSettingChars + 1, L'5');
+    ::RegSetValueExW(key, L"Path1", 0, REG_SZ, reinterpret_cast<const BYTE*>(huge.c_str()),
+                     static_cast<DWORD>((huge.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);
     FrmOptions frm(rig.Services());
     frm.Start();
-    EXPECT_EQ(frm.UpdateField().Text(), L"1");
-    EXPECT_TRUE(rig.told.texts.empty());
+    EXPECT_EQ(frm.Paths()[0].Text(), L"");
+    EXPECT_EQ(frm.UpdateField().Text(), L"");
+    EXPECT_EQ(frm.CheckTimer().Period(), 1000u);
+    EXPECT_EQ(rig.told.texts, std::vector<std::wstring>{
+                                  L"\"\" is not a valid update interval; polling every second."});
+}
+
+TEST_F(Lifecycle, TheLoadsMessageComesAfterTheLoadAndTicksWaitForTheSave) {
+    Store(rig.registry, L"Interval", L"5abc");
+    FrmOptions* meter = nullptr;
+    std::vector<std::string> seen;  // at each message: shown or not, ticks that ran inside
+    const auto tell = [&](HWND, const std::wstring&) {
+        const std::size_t before = rig.shell.calls.size();
+        Tick(*meter);  // what a message box's own loop lets through
+        Tick(*meter);
+        seen.push_back((meter->IsShown() ? "shown " : "hidden ") +
+                       std::to_string(rig.shell.calls.size() - before));
+    };
+    FrmOptions frm(
+        OptionsServices{rig.registry, rig.shell.Notify(), tell, [] { return NumberLocale{}; }});
+    meter = &frm;
+    frm.Start();
+    const std::size_t calls = rig.shell.calls.size();
+    Click(::GetDlgItem(frm.hwnd(), FrmOptions::kOkId));
+    EXPECT_EQ(seen, (std::vector<std::string>{"shown 2", "shown 0"}));
+    EXPECT_EQ(rig.shell.calls.size(), calls + 1) << "the ticks held in the save ran once after it";
 }
 
 TEST_F(Lifecycle, ATickShowsTheCurrentFieldsInMenuTooltipAndPicture) {

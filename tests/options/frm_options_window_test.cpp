@@ -131,12 +131,13 @@ TEST_F(OptionsWindow, EnterInADirectoryFieldSavesToo) {
 struct BadSave {
     const char* name;
     const wchar_t* typed;
+    const char* decimal = ".";
 };
 
 class BadIntervalSave : public testing::TestWithParam<BadSave> {};
 
 TEST_P(BadIntervalSave, WritesNothingKeepsThePeriodAndSaysWhy) {
-    OptionsRig rig;
+    OptionsRig rig({GetParam().decimal, "."});
     Store(rig.registry, L"Interval", L"3");
     FrmOptions frm(rig.Services());
     frm.Start();
@@ -150,7 +151,10 @@ TEST_P(BadIntervalSave, WritesNothingKeepsThePeriodAndSaysWhy) {
     EXPECT_EQ(frm.CheckTimer().Period(), 3000u);
     EXPECT_TRUE(frm.IsShown());
     ASSERT_EQ(rig.told.texts.size(), 1u);
-    EXPECT_EQ(rig.told.texts[0], L"The update interval must be a number of seconds from 1 to 60.");
+    EXPECT_EQ(rig.told.texts[0],
+              std::wstring(L"The update interval must be a number of seconds from 1 to 60.") +
+                  (GetParam().decimal == std::string(",") ? L" Fractions take \",\", as in \"2,5\"."
+                                                          : L""));
     EXPECT_EQ(::GetFocus(), frm.UpdateField().hwnd());
     DWORD start = 0;
     DWORD end = 0;
@@ -164,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, BadIntervalSave,
                          testing::Values(BadSave{"TrailingLetters", L"5abc"},
                                          BadSave{"InnerBlank", L"1 0"},
                                          BadSave{"Grouped", L"1,000"},
-                                         BadSave{"CommaInADotLocale", L"2,5"}),
+                                         BadSave{"CommaInADotLocale", L"2,5"},
+                                         BadSave{"DotInACommaLocale", L"2.5", ","}),
                          CaseName());
 
 TEST_F(OptionsWindow, AFailedWriteStopsTheSaveAtItsKeyAndSaysWhich) {
@@ -182,6 +187,22 @@ TEST_F(OptionsWindow, AFailedWriteStopsTheSaveAtItsKeyAndSaysWhich) {
     EXPECT_NE(rig.told.texts[0].find(L"\"Path3\""), std::wstring::npos) << rig.told.texts[0];
     EXPECT_TRUE(frm.IsShown());
     EXPECT_EQ(frm.CheckTimer().Period(), period);
+}
+
+TEST_F(OptionsWindow, ADirectoryTooLongToReadBackIsRefusedAndNothingWritten) {
+    const std::wstring longest(kMaxSettingChars, L'd');
+    Type(FrmOptions::kPathId, longest.c_str());
+    Type(FrmOptions::kPathId + 2, (longest + L"d").c_str());
+    Click(Field(FrmOptions::kOkId));
+    EXPECT_TRUE(rig.registry.written.empty());
+    ASSERT_EQ(rig.told.texts.size(), 1u);
+    EXPECT_NE(rig.told.texts[0].find(L"\"Path3\""), std::wstring::npos) << rig.told.texts[0];
+    EXPECT_TRUE(frm.IsShown());
+    EXPECT_EQ(::GetFocus(), Field(FrmOptions::kPathId + 2));
+
+    Type(FrmOptions::kPathId + 2, L"");
+    Click(Field(FrmOptions::kOkId));
+    EXPECT_EQ(Stored(rig.registry, L"Path1"), longest) << "the longest text comes back whole";
 }
 
 TEST_F(OptionsWindow, CloseBoxAndEscapeHideWithoutSavingOrTheRangeRule) {

@@ -59,7 +59,7 @@ struct Foreign {
 
 class ForeignValue : public testing::TestWithParam<Foreign> {};
 
-TEST_P(ForeignValue, ReadsAsItsDefaultAndStaysUntouched) {
+TEST_P(ForeignValue, ReadsAsEmptyNotAsTheDefaultAndStaysUntouched) {
     TestRegistry registry;
     const HKEY key = registry.OpenKey();
     const std::vector<BYTE>& data = GetParam().data;
@@ -67,7 +67,7 @@ TEST_P(ForeignValue, ReadsAsItsDefaultAndStaysUntouched) {
                                static_cast<DWORD>(data.size())),
               ERROR_SUCCESS);
     const RegistrySettings store(HKEY_CURRENT_USER, registry.path());
-    EXPECT_EQ(ReadSetting(store, L"Interval", L"1"), L"1");
+    EXPECT_EQ(ReadSetting(store, L"Interval", L"1"), L"");
     // Reading wrote nothing back.
     DWORD type = 0;
     DWORD size = 0;

@@ -35,7 +35,7 @@ class Locked {
 
 }  // namespace
 
-ClientReader::ClientReader(ProgressReader read) {
+ClientReader::ClientReader(const ProgressReader& read) {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         slots_[i] = std::make_shared<Slot>(read, i);
     }
@@ -114,7 +114,8 @@ bool ClientReader::Submit(const std::shared_ptr<Slot>& slot) {
     if (!::TrySubmitThreadpoolCallback(Run, context.get(), &environment_)) {
         return false;
     }
-    context.release();
+    // The read owns it now and lets it go when it returns.
+    static_cast<void>(context.release());
     return true;
 }
 

@@ -30,7 +30,7 @@ class ClientReader {
         Values values;
     };
 
-    explicit ClientReader(ProgressReader read);
+    explicit ClientReader(const ProgressReader& read);
     ClientReader(const ClientReader&) = delete;
     ClientReader& operator=(const ClientReader&) = delete;
     ~ClientReader();

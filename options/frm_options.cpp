@@ -44,8 +44,23 @@ FrmOptions::~FrmOptions() {
 }
 
 FrmOptions::TickHold::~TickHold() {
-    if (--frm_.tickHolds_ == 0 && std::exchange(frm_.tickWaiting_, false) && frm_.IsLoaded()) {
+    if (--frm_.tickHolds_ != 0 || !frm_.IsLoaded()) {
+        return;
+    }
+    // A result that came in during the hold goes first, as it would have without the hold.
+    if (std::exchange(frm_.readingsWaiting_, false) && frm_.reader_.Open()) {
+        frm_.ShowReadings();
+    }
+    if (std::exchange(frm_.tickWaiting_, false)) {
         frm_.tmrCheck_Timer();
+    }
+}
+
+void FrmOptions::ShowReadingsUnlessHeld() {
+    if (tickHolds_ > 0) {
+        readingsWaiting_ = true;
+    } else if (reader_.Open()) {
+        ShowReadings();
     }
 }
 
@@ -314,15 +329,13 @@ LRESULT FrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             if (wParam == kReadTimerId) {
-                if (reader_.Open()) {
-                    ShowReadings();
-                }
+                ShowReadingsUnlessHeld();
                 return 0;
             }
             break;
         case WMAPP_CLIENTREAD:
             if (reader_.Answer(wParam, lParam)) {
-                ShowReadings();
+                ShowReadingsUnlessHeld();
             }
             return 0;
         case WMAPP_NOTIFYCALLBACK:

@@ -83,6 +83,8 @@ class FrmOptions : public Window {
   private:
     void tmrCheck_Timer();
     void ShowReadings();
+    // Shows a finished round now, or once the load or the save in progress has ended.
+    void ShowReadingsUnlessHeld();
     void TrayCallback(LPARAM lParam);
     void cmdOK_Click();
     void cmdClose_Click();
@@ -122,6 +124,7 @@ class FrmOptions : public Window {
     std::wstring loadMessage_;  // told once the load is over
     int tickHolds_ = 0;
     bool tickWaiting_ = false;
+    bool readingsWaiting_ = false;
     std::unique_ptr<FrmAbout> frmAbout_;
 };
 

@@ -11,6 +11,7 @@ import sys
 import threading
 import time
 
+import fusepy
 from fusepy import FUSE, FuseOSError, Operations
 
 
@@ -23,11 +24,20 @@ class DeadFolder(Operations):
     def destroy(self, path):
         self.gone.set()
 
+    def log(self, what, path, how):
+        print(f"{time.time() - self.started:7.1f} s: {what} {path} {how}", flush=True)
+
     def hang(self, what, path):
-        start = time.time()
-        print(f"{start - self.started:7.1f} s: {what} {path} hangs", flush=True)
-        self.gone.wait(self.stall)
-        print(f"{time.time() - self.started:7.1f} s: {what} {path} fails", flush=True)
+        self.log(what, path, "hangs")
+        deadline = time.time() + self.stall
+        while not self.gone.wait(0.1) and time.time() < deadline:
+            # The kernel keeps a process whose request is out here alive, even past SIGKILL,
+            # until it is answered; a signal to the caller asks for an answer, and a network
+            # file system gives up the request then.
+            if fusepy._libfuse.fuse_interrupted():
+                self.log(what, path, "interrupted")
+                raise FuseOSError(errno.EINTR)
+        self.log(what, path, "fails")
         raise FuseOSError(errno.EHOSTDOWN)
 
     def getattr(self, path, fh=None):

@@ -78,6 +78,7 @@ int ProbeAnswers(DWORD pid, double seconds) {
     long probes = 0;
     long failures = 0;
     double slowest = 0.0;
+    double slowestAt = 0.0;
     std::size_t mostWindows = 0;
     while (Milliseconds(start, Now()) < seconds * 1000.0) {
         const LARGE_INTEGER round = Now();
@@ -103,8 +104,9 @@ int ProbeAnswers(DWORD pid, double seconds) {
                                 static_cast<void*>(hwnd), Milliseconds(start, sent), took,
                                 ::GetLastError());
                 }
-            } else {
-                slowest = std::max(slowest, took);
+            } else if (took > slowest) {
+                slowest = took;
+                slowestAt = Milliseconds(start, sent);
             }
         }
         const double spent = Milliseconds(round, Now());
@@ -112,8 +114,8 @@ int ProbeAnswers(DWORD pid, double seconds) {
             ::Sleep(kRoundMs - static_cast<DWORD>(spent));
         }
     }
-    std::printf("windows: %zu, probes: %ld, failures: %ld, slowest answer: %.1f ms\n", mostWindows,
-                probes, failures, slowest);
+    std::printf("windows: %zu, probes: %ld, failures: %ld, slowest answer: %.1f ms at %.0f ms\n",
+                mostWindows, probes, failures, slowest, slowestAt);
     return failures == 0 && probes > 0 ? 0 : 1;
 }
 

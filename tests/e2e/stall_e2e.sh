@@ -10,8 +10,8 @@ set -euo pipefail
 exe=$(readlink -f "$1")
 prober=$(readlink -f "$2")
 here=$(cd "$(dirname "$0")" && pwd)
-# The first look-up fails within the watch, so the thread count sees a read replaced; the one
-# pending at Exit has half a minute to go.
+# A look-up hangs 45 s, and Wine's open makes a second when the first fails: the read that is
+# out at Exit, a minute in, has half a minute or more to go.
 stall_seconds=${VANTOREL_STALL_SECONDS:-45}
 watch_seconds=60
 max_threads=12
@@ -128,7 +128,7 @@ fi
 alive || fail "the meter ended on its own"
 census "before-exit"
 [ "$x0" -ge 0 ] || fail "no picture to right-click"
-e2e_exit_through_menu 10
+e2e_exit_through_menu 10 click
 if ! mounted || dead_gone; then
     fail "the folder was gone before Exit"
 fi

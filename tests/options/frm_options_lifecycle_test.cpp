@@ -222,7 +222,7 @@ TEST_F(SlowReads, AStalledClientIsLeftOutAfterASecondAndNotReadAgainWhileOut) {
     SendTick();
     const ULONGLONG waited = ShownAfterMs(5000);
     EXPECT_GE(waited, 900u) << "the result waits for a read that may still come";
-    EXPECT_LT(waited, 1500u);
+    EXPECT_LT(waited, 3000u) << "shown by the one-second wait, not by the read";
     EXPECT_EQ(Tip(), "50.00% \\ 25.00%");
     EXPECT_EQ(frm.Menu().ProgressCaption(0), L"Progress: 50.00%");
     EXPECT_EQ(frm.Menu().ProgressCaption(1), designCaption);

@@ -284,17 +284,6 @@ TEST(IconArt, SeveralSizesReadBackSmallestFirstWithTheLargestAsPng) {
     EXPECT_EQ(back.pngWidths, std::vector<int>{256});
 }
 
-TEST(IconArt, EnlargingMakesEveryPixelASquare) {
-    const Picture big = Enlarge(Sample(3, 2), 4);
-    ASSERT_EQ(big.width, 12);
-    ASSERT_EQ(big.height, 8);
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 12; ++x) {
-            EXPECT_EQ(big.At(x, y), Sample(3, 2).At(x / 4, y / 4)) << x << "," << y;
-        }
-    }
-}
-
 TEST(Png, ChecksumsMatchTheirPublishedValues) {
     const std::string text = "123456789";
     const std::span bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
@@ -302,15 +291,8 @@ TEST(Png, ChecksumsMatchTheirPublishedValues) {
     EXPECT_EQ(Adler32(bytes), 0x091E01DEu);
     EXPECT_EQ(Crc32({}), 0u);
     EXPECT_EQ(Adler32({}), 1u);
-    // Past the point where Adler-32's sums first wrap.
-    const std::vector<std::uint8_t> ones(6000, 0xFF);
-    std::uint32_t a = 1;
-    std::uint32_t b = 0;
-    for (std::size_t i = 0; i < ones.size(); ++i) {
-        a = (a + 0xFF) % 65521;
-        b = (b + a) % 65521;
-    }
-    EXPECT_EQ(Adler32(ones), b << 16 | a);
+    // Past the point where Adler-32's sums first wrap (zlib's value).
+    EXPECT_EQ(Adler32(std::vector<std::uint8_t>(6000, 0xFF)), 0xA49759EAu);
 }
 
 std::filesystem::path OnPath(const std::string& name) {

@@ -582,6 +582,7 @@ std::vector<std::uint8_t> EncodeIco(std::vector<Picture> images, int pngFrom) {
     std::stable_sort(images.begin(), images.end(),
                      [](const Picture& a, const Picture& b) { return a.width < b.width; });
     std::vector<std::vector<std::uint8_t>> data;
+    data.reserve(images.size());
     for (const Picture& image : images) {
         data.push_back(image.width >= pngFrom ? EncodePng(image) : BitmapImage(image));
     }

@@ -300,7 +300,7 @@ std::filesystem::path OnPath(const std::string& name) {
     std::string_view rest = path != nullptr ? path : "";
     while (!rest.empty()) {
         const std::size_t colon = rest.find(':');
-        const std::filesystem::path candidate = std::filesystem::path(rest.substr(0, colon)) / name;
+        std::filesystem::path candidate = std::filesystem::path(rest.substr(0, colon)) / name;
         if (std::filesystem::exists(candidate)) {
             return candidate;
         }

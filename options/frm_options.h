@@ -31,6 +31,8 @@ struct OptionsServices {
     std::function<NumberLocale()> locale;
     // Reads a client's progress; it runs off the window thread.
     ProgressReader read = ReadClientProgress;
+    // The notification area's icon size; TrayIconSize when empty.
+    std::function<int()> traySize = {};
 };
 
 class FrmOptions : public Window {
@@ -105,6 +107,11 @@ class FrmOptions : public Window {
       private:
         FrmOptions& frm_;
     };
+    int TraySize() const;
+    // Loads the pictures anew when the notification area's icon size has changed and shows
+    // the icon's picture at the new size; `readd` adds it to a new notification area.
+    void FollowTrayScale(bool readd);
+    void SetCaptionIcons(UINT dpi);
 
     OptionsServices services_;
     UINT taskbarCreated_;
@@ -115,6 +122,7 @@ class FrmOptions : public Window {
     Timer tmrCheck{kCheckTimerId, kDesignPeriodMs};
     ClientReader reader_;
     UniqueFont font_;
+    UniqueIcon captionSmall_, captionBig_;
 
     Control Label1, Label2, Label3, Label4, Label5;
     std::array<Control, 3> txtPath;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The meter as a user sees it: in a Wine desktop with a taskbar, its picture in the
 # notification area follows a client's State.SAH, the right button opens its menu, and "Exit"
-# ends it with code 0 and takes the picture away.
+# ends it with code 0 and takes the picture away. Then at 96, 120, 144 and 192 DPI the empty and
+# the full dish in the notification area are their art of that size, pixel for pixel.
 # Usage: meter_e2e.sh path/to/Vantorel.exe
 # VANTOREL_E2E_SHOTS=dir keeps the screenshots there.
 set -euo pipefail
@@ -52,4 +53,70 @@ done
 wd_log "100.00%: green=$green yellow=$yellow red=$red"
 
 e2e_exit_through_menu 15
+
+# The dish at each display scale, pixel for pixel against its art: 16 pixels at 96 DPI, 20 at
+# 120, 24 at 144, 32 at 192. A scale whose size is not drawn yet is skipped with a note, and so
+# is one at which the notification area does not show the whole icon at that size (Wine 8's
+# lays itself out for 96 DPI and cuts larger icons off at the desktop's edge).
+resources="$here/../../resources"
+art=$WD_DIR/art.png
+# The drawn part of frame $2 of icon file $1 into $art: sets aw ah ax ay.
+art_box() {
+    convert "$1[$2]" "$art"
+    IFS='x+' read -r aw ah ax ay < <(convert "$art" -alpha extract -format '%@\n' info:)
+}
+# The dish in the last screenshot is exactly $art, a picture of $1 pixels.
+same_as_art() {
+    local crop=$WD_DIR/crop.png differ
+    convert "$shot" -crop "${1}x${1}+$((x0 - ax))+$((y0 - ay))" +repage "$crop"
+    # The art laid over the screen changes nothing where every drawn pixel is already there.
+    convert "$crop" "$art" -composite "$WD_DIR/laid.png"
+    differ=$(compare -metric AE "$WD_DIR/laid.png" "$crop" null: 2>&1) || true
+    [ "$differ" = 0 ] || { wd_log "$differ pixels differ from the art"; return 1; }
+}
+find_tray() {
+    tray=$(wd_tray_area) && [ -n "$tray" ]
+}
+
+for dpi in 96 120 144 192; do
+    size=$((dpi / 6))
+    frame=$(identify -format '%p %w\n' "$resources/Dish0.ico" | awk -v s="$size" '$2 == s { print $1 }')
+    if [ -z "$frame" ]; then
+        wd_log "$dpi DPI: skipped, the dish is not drawn at $size pixels yet"
+        continue
+    fi
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    wineserver -p
+    wd_set_dpi "$dpi"
+    write_state 0.000000
+    wd_start_desktop
+    wine "$exe" >"$WD_DIR/meter-$dpi.log" 2>&1 &
+    meter_pid=$!
+    tray=
+    wd_wait 30 find_tray || fail "$dpi DPI: no taskbar in the Wine desktop"
+    for n in 0 6; do
+        [ "$n" = 0 ] || write_state 1.000000
+        art_box "$resources/Dish$n.ico" "$frame"
+        deadline=$((SECONDS + 20))
+        while :; do
+            alive || fail "$dpi DPI: the meter ended on its own"
+            census "$dpi-dish$n"
+            if { [ "$n" = 0 ] && [ "$green" -gt 0 ] && [ "$red" -eq 0 ]; } ||
+                { [ "$n" = 6 ] && [ "$green" -eq 0 ] && [ "$red" -gt 0 ]; }; then
+                [ $((x1 - x0 + 1))x$((y1 - y0 + 1)) = "${aw}x${ah}" ] || break
+                same_as_art "$size" && break
+            fi
+            [ "$SECONDS" -lt "$deadline" ] || fail "$dpi DPI: Dish$n is not its $size-pixel art" \
+                "(green=$green yellow=$yellow red=$red at $x0,$y0-$x1,$y1)"
+            sleep 0.5
+        done
+        if [ $((x1 - x0 + 1))x$((y1 - y0 + 1)) != "${aw}x${ah}" ]; then
+            wd_log "$dpi DPI: skipped, the notification area shows the dish in" \
+                "$((x1 - x0 + 1))x$((y1 - y0 + 1)) pixels (scaled or cut off), its $size-pixel art is ${aw}x${ah}"
+            break
+        fi
+        wd_log "$dpi DPI: Dish$n is its $size-pixel art at $x0,$y0"
+    done
+done
 wd_log "PASS"

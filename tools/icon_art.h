@@ -6,12 +6,17 @@
 // outside a picture's rows.
 //
 //   colour g green          one character, then a palette name or "transparent"
+//   part f green 1          one character, a palette name and a step from 1 to 6
 //   picture Dish0 16x16     a name, then width x height; the next height lines are its rows,
 //   ................        one character per pixel, every row exactly width characters
+//
+// A picture drawn with part characters stands for seven, its name followed by 0 to 6: in
+// picture k every part pixel of step k or below is red, every other pixel keeps its colour.
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,14 +81,27 @@ ParseResult ParseArt(std::string_view text);
 // The .ico file of one picture: one image, 4 bits per pixel with the full palette, and a 1-bit
 // mask that is set where the picture is transparent. Width and height from 1 to 256.
 std::vector<std::uint8_t> EncodeIco(const Picture& picture);
+// The .ico file of several sizes of one picture, smallest first. Images at least pngFrom wide
+// are stored as 32-bit PNG, which Windows reads since Vista; the rest as above.
+std::vector<std::uint8_t> EncodeIco(std::vector<Picture> images, int pngFrom);
 
 struct DecodeResult {
-    std::optional<Picture> picture;  // named "" since an .ico file keeps no name
-    std::string error;
+    std::vector<Picture> pictures;  // named "" since an .ico file keeps no name
+    std::vector<int> pngWidths;     // the PNG images, not decoded here
+    std::string error;              // empty on success; otherwise no pictures
 };
 
-// Reads back exactly the kind of file EncodeIco writes and refuses anything else: one image, 4
-// bits per pixel, uncompressed, with the standard palette.
+// Reads back exactly the kind of file EncodeIco writes and refuses anything else: images of 4
+// bits per pixel, uncompressed, with the standard palette, and PNG images by their header.
 DecodeResult DecodeIco(const std::vector<std::uint8_t>& bytes);
+
+// The picture n times as wide and high, every pixel a square.
+Picture Enlarge(const Picture& picture, int n);
+
+// A PNG of the picture: 8-bit RGBA, transparent pixels all zero, compressed with fixed
+// Huffman codes and matches against the pixel before and the row above.
+std::vector<std::uint8_t> EncodePng(const Picture& picture);
+std::uint32_t Crc32(std::span<const std::uint8_t> bytes);
+std::uint32_t Adler32(std::span<const std::uint8_t> bytes);
 
 }  // namespace vantorel::icon_art

@@ -4,12 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "tests/support/case_name.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
 
 namespace vantorel::icon_art {
 namespace {
 
-using testing_support::CaseName;
+using namespace testing_support;
 
 constexpr std::string_view kLegend =
     "colour . transparent\n"
@@ -68,8 +75,17 @@ INSTANTIATE_TEST_SUITE_P(
         BadArt{"SizeZero", std::string(kLegend) + "picture A 0x4\n",
                "line 5: \"0x4\" is not a size from 1x1 to 256x256"},
         BadArt{"UnknownLine", "color g green\n",
-               "line 1: expected \"colour C NAME\" or \"picture NAME WxH\", got \"color g "
-               "green\""}),
+               "line 1: expected \"colour C NAME\", \"part C NAME STEP\" or \"picture NAME "
+               "WxH\", got \"color g green\""},
+        BadArt{"PartStepZero", "part f green 0\n", "line 1: \"0\" is not a step from 1 to 6"},
+        BadArt{"PartStepSeven", "part f green 7\n", "line 1: \"7\" is not a step from 1 to 6"},
+        BadArt{"PartTransparent", "part f transparent 2\n",
+               "line 1: a part has a colour, it cannot be transparent"},
+        BadArt{"PartSymbolTwice", "colour f green\npart f green 1\n",
+               "line 2: 'f' is already in the legend"},
+        BadArt{"ExpansionMeetsAnotherName",
+               std::string(kLegend) + "part f green 1\npicture A1 1x1\ng\npicture A 1x1\nf\n",
+               "line 10: a second picture named A1"}),
     CaseName());
 
 TEST(IconArt, ReadsLegendRowsAndSeveralPictures) {
@@ -95,6 +111,26 @@ TEST(IconArt, ReadsLegendRowsAndSeveralPictures) {
     EXPECT_EQ(first.pixels, expected) << "'#' inside a picture is a pixel, not a comment";
     EXPECT_EQ(result.pictures[1].name, "Second");
     EXPECT_EQ(result.pictures[1].pixels, std::vector<Pixel>{Colour::kWhite});
+}
+
+TEST(IconArt, APictureWithPartsBecomesSevenThatTurnRedStepByStep) {
+    const ParseResult result = ParseArt(std::string(kLegend) +
+                                        "part a green 1\npart b lime 3\npart c green 6\n"
+                                        "picture D 5x1\nyabc.\npicture Plain 1x1\ng\n");
+    ASSERT_TRUE(result.ok()) << result.error;
+    ASSERT_EQ(result.pictures.size(), 8u);
+    constexpr Pixel R = Colour::kRed;
+    constexpr Pixel g = Colour::kGreen;
+    constexpr Pixel G = Colour::kLime;
+    constexpr Pixel y = Colour::kYellow;
+    const std::vector<std::vector<Pixel>> steps{
+        {y, g, G, g, {}}, {y, R, G, g, {}}, {y, R, G, g, {}}, {y, R, R, g, {}},
+        {y, R, R, g, {}}, {y, R, R, g, {}}, {y, R, R, R, {}}};
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        EXPECT_EQ(result.pictures[k].name, "D" + std::to_string(k));
+        EXPECT_EQ(result.pictures[k].pixels, steps[k]) << k;
+    }
+    EXPECT_EQ(result.pictures[7].name, "Plain") << "a picture without parts stays one";
 }
 
 TEST(IconArt, EveryPaletteNameNamesItsOwnColour) {
@@ -220,10 +256,10 @@ TEST_P(IcoLayout, ReadsBackPixelForPixel) {
     const IcoSize& size = GetParam();
     const Picture picture = Sample(size.width, size.height);
     const DecodeResult back = DecodeIco(EncodeIco(picture));
-    ASSERT_TRUE(back.picture) << back.error;
-    EXPECT_EQ(back.picture->width, size.width);
-    EXPECT_EQ(back.picture->height, size.height);
-    EXPECT_EQ(back.picture->pixels, picture.pixels);
+    ASSERT_EQ(back.pictures.size(), 1u) << back.error;
+    EXPECT_EQ(back.pictures[0].width, size.width);
+    EXPECT_EQ(back.pictures[0].height, size.height);
+    EXPECT_EQ(back.pictures[0].pixels, picture.pixels);
 }
 
 INSTANTIATE_TEST_SUITE_P(IconArt, IcoLayout,
@@ -234,6 +270,94 @@ INSTANTIATE_TEST_SUITE_P(IconArt, IcoLayout,
                                          IcoSize{"PastOneWord33x2", 33, 2, 20, 8, 182},
                                          IcoSize{"Largest256", 256, 256, 128, 32, 41086}),
                          CaseName());
+
+TEST(IconArt, SeveralSizesReadBackSmallestFirstWithTheLargestAsPng) {
+    const std::vector<std::uint8_t> ico =
+        EncodeIco({Sample(24, 24), Enlarge(Sample(32, 32), 8), Sample(16, 16)}, 256);
+    ASSERT_EQ(Read16(ico, 4), 3u);
+    EXPECT_EQ(ico[6 + 32], 0) << "256 wide";
+    EXPECT_EQ(Read16(ico, 6 + 32 + 6), 32u) << "the PNG is 32 bits per pixel";
+    const DecodeResult back = DecodeIco(ico);
+    ASSERT_EQ(back.pictures.size(), 2u) << back.error;
+    EXPECT_EQ(back.pictures[0].pixels, Sample(16, 16).pixels);
+    EXPECT_EQ(back.pictures[1].pixels, Sample(24, 24).pixels);
+    EXPECT_EQ(back.pngWidths, std::vector<int>{256});
+}
+
+TEST(IconArt, EnlargingMakesEveryPixelASquare) {
+    const Picture big = Enlarge(Sample(3, 2), 4);
+    ASSERT_EQ(big.width, 12);
+    ASSERT_EQ(big.height, 8);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 12; ++x) {
+            EXPECT_EQ(big.At(x, y), Sample(3, 2).At(x / 4, y / 4)) << x << "," << y;
+        }
+    }
+}
+
+TEST(Png, ChecksumsMatchTheirPublishedValues) {
+    const std::string text = "123456789";
+    const std::span bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    EXPECT_EQ(Crc32(bytes), 0xCBF43926u);
+    EXPECT_EQ(Adler32(bytes), 0x091E01DEu);
+    EXPECT_EQ(Crc32({}), 0u);
+    EXPECT_EQ(Adler32({}), 1u);
+    // Past the point where Adler-32's sums first wrap.
+    const std::vector<std::uint8_t> ones(6000, 0xFF);
+    std::uint32_t a = 1;
+    std::uint32_t b = 0;
+    for (std::size_t i = 0; i < ones.size(); ++i) {
+        a = (a + 0xFF) % 65521;
+        b = (b + a) % 65521;
+    }
+    EXPECT_EQ(Adler32(ones), b << 16 | a);
+}
+
+std::filesystem::path OnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path != nullptr ? path : "";
+    while (!rest.empty()) {
+        const std::size_t colon = rest.find(':');
+        const std::filesystem::path candidate = std::filesystem::path(rest.substr(0, colon)) / name;
+        if (std::filesystem::exists(candidate)) {
+            return candidate;
+        }
+        rest = colon == std::string_view::npos ? "" : rest.substr(colon + 1);
+    }
+    return {};
+}
+
+TEST(Png, ImageMagickReadsBackEveryPixel) {
+    const std::filesystem::path convert = OnPath("convert");
+    ASSERT_FALSE(convert.empty()) << "ImageMagick's convert is needed to read the PNG";
+    // Enlarged, so rows and pixels repeat the way the matches expect, and odd-sized, so a
+    // match runs across the row ends.
+    const Picture picture = Enlarge(Sample(37, 19), 7);
+    const std::vector<std::uint8_t> png = EncodePng(picture);
+    TempDir temp;
+    std::ofstream(temp.path() / "p.png", std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    const ProcessOutput run = RunProgram(convert, {(temp.path() / "p.png").native(), "-depth", "8",
+                                                   "rgba:" + (temp.path() / "p.rgba").native()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "") << "a checksum ImageMagick doubts shows here";
+    std::ifstream in(temp.path() / "p.rgba", std::ios::binary);
+    const std::vector<std::uint8_t> rgba(std::istreambuf_iterator<char>(in), {});
+    ASSERT_EQ(rgba.size(), std::size_t{4} * 259 * 133);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const std::size_t at =
+                4 * (static_cast<std::size_t>(y) * 259 + static_cast<std::size_t>(x));
+            const Pixel pixel = picture.At(x, y);
+            const Rgb rgb = pixel ? Palette()[static_cast<std::size_t>(*pixel)] : Rgb{0, 0, 0};
+            ASSERT_EQ(rgba[at + 3], pixel ? 255 : 0) << x << "," << y;
+            if (pixel) {
+                ASSERT_EQ((Rgb{rgba[at], rgba[at + 1], rgba[at + 2]}), rgb) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_LT(png.size(), rgba.size() / 20) << "the matches find the repeats";
+}
 
 struct Damage {
     std::string name;
@@ -248,15 +372,16 @@ TEST_P(DamagedIco, IsRefusedWithTheReason) {
     std::vector<std::uint8_t> ico = EncodeIco(Sample(16, 16));
     ico.at(GetParam().at) = GetParam().value;
     const DecodeResult result = DecodeIco(ico);
-    EXPECT_FALSE(result.picture);
+    EXPECT_TRUE(result.pictures.empty());
     EXPECT_EQ(result.error, GetParam().error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     IconArt, DamagedIco,
     testing::Values(
-        Damage{"Cursor", 2, 2, "not an icon file of one image"},
-        Damage{"TwoImages", 4, 2, "not an icon file of one image"},
+        Damage{"Cursor", 2, 2, "not an icon file"}, Damage{"NoImage", 4, 0, "not an icon file"},
+        Damage{"TwoImagesListedOneThere", 4, 2,
+               "the image's offset and size do not match the file"},
         Damage{"EightBits", 12, 8,
                "the directory entry does not describe 16 colours at 4 bits per pixel"},
         Damage{"SizeInDirectory", 14, 0x20, "the image's offset and size do not match the file"},
@@ -273,7 +398,7 @@ TEST(IconArt, ATruncatedIcoIsRefused) {
     for (std::size_t keep : {std::size_t{0}, std::size_t{21}, ico.size() - 1}) {
         const std::vector<std::uint8_t> cut(ico.begin(),
                                             ico.begin() + static_cast<std::ptrdiff_t>(keep));
-        EXPECT_FALSE(DecodeIco(cut).picture) << keep << " bytes";
+        EXPECT_TRUE(DecodeIco(cut).pictures.empty()) << keep << " bytes";
     }
 }
 

@@ -43,28 +43,45 @@ int Count(const Picture& picture, bool (*kind)(const Pixel&)) {
     return static_cast<int>(std::count_if(picture.pixels.begin(), picture.pixels.end(), kind));
 }
 
-class Dishes : public testing::Test {
+// The sizes the dish is drawn at, one art file each; 16 is always there.
+std::vector<int> DishSizes() {
+    std::vector<int> sizes;
+    for (const int size : {16, 20, 24, 28, 32, 40, 48}) {
+        if (std::filesystem::exists(kResources / ("dish" + std::to_string(size) + ".txt"))) {
+            sizes.push_back(size);
+        }
+    }
+    return sizes;
+}
+
+std::string DishFile(int size) {
+    return "dish" + std::to_string(size) + ".txt";
+}
+
+class Dishes : public testing::TestWithParam<int> {
   protected:
     void SetUp() override {
-        dishes = Art("dish.txt");
+        size = GetParam();
+        dishes = Art(DishFile(size).c_str());
         ASSERT_EQ(dishes.size(), 7u);
     }
+    int size = 0;
     std::vector<Picture> dishes;
 };
 
-TEST_F(Dishes, SevenSixteenPixelPicturesNamedInOrder) {
+TEST_P(Dishes, SevenSquarePicturesOfTheirSizeNamedInOrder) {
     for (std::size_t n = 0; n < dishes.size(); ++n) {
         EXPECT_EQ(dishes[n].name, "Dish" + std::to_string(n));
-        EXPECT_EQ(dishes[n].width, 16);
-        EXPECT_EQ(dishes[n].height, 16);
+        EXPECT_EQ(dishes[n].width, size);
+        EXPECT_EQ(dishes[n].height, size);
     }
 }
 
-TEST_F(Dishes, RedReplacesGreenAndNothingElseChanges) {
+TEST_P(Dishes, RedReplacesGreenAndNothingElseChanges) {
     const Picture& first = dishes[0];
     for (const Picture& dish : dishes) {
-        for (int y = 0; y < 16; ++y) {
-            for (int x = 0; x < 16; ++x) {
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
                 const Pixel was = first.At(x, y);
                 const Pixel is = dish.At(x, y);
                 if (IsGreen(was)) {
@@ -77,19 +94,19 @@ TEST_F(Dishes, RedReplacesGreenAndNothingElseChanges) {
     }
 }
 
-TEST_F(Dishes, RedClimbsFromTheFeetOneStepPerPicture) {
+TEST_P(Dishes, RedClimbsFromTheFeetOneStepPerPicture) {
     EXPECT_EQ(Count(dishes[0], IsRed), 0) << "Dish0 has no red";
     EXPECT_EQ(Count(dishes[6], IsGreen), 0) << "Dish6 has no green";
     EXPECT_GT(Count(dishes[0], IsGreen), 0);
-    int lastTop = 16;
+    int lastTop = size;
     for (std::size_t n = 1; n < dishes.size(); ++n) {
         const Picture& before = dishes[n - 1];
         const Picture& dish = dishes[n];
         EXPECT_GT(Count(dish, IsRed), Count(before, IsRed)) << dish.name;
-        int top = 16;
+        int top = size;
         int lowestGreen = -1;
-        for (int y = 0; y < 16; ++y) {
-            for (int x = 0; x < 16; ++x) {
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
                 if (IsRed(dish.At(x, y))) {
                     top = std::min(top, y);
                 }
@@ -108,12 +125,12 @@ TEST_F(Dishes, RedClimbsFromTheFeetOneStepPerPicture) {
     }
 }
 
-TEST_F(Dishes, TheRimIsAYellowLineAcrossTheWholeDrawing) {
+TEST_P(Dishes, TheRimIsAYellowLineAcrossTheWholeDrawing) {
     for (const Picture& dish : dishes) {
-        int left = 16;
+        int left = size;
         int right = -1;
-        for (int y = 0; y < 16; ++y) {
-            for (int x = 0; x < 16; ++x) {
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
                 if (dish.At(x, y)) {
                     left = std::min(left, x);
                     right = std::max(right, x);
@@ -121,7 +138,7 @@ TEST_F(Dishes, TheRimIsAYellowLineAcrossTheWholeDrawing) {
             }
         }
         bool rim = false;
-        for (int y = 0; y < 16 && !rim; ++y) {
+        for (int y = 0; y < size && !rim; ++y) {
             rim = true;
             for (int x = left; x <= right; ++x) {
                 rim = rim && dish.At(x, y) == Colour::kYellow;
@@ -131,10 +148,28 @@ TEST_F(Dishes, TheRimIsAYellowLineAcrossTheWholeDrawing) {
     }
 }
 
-TEST_F(Dishes, GreenPicturesHaveLightGreenHighlights) {
+TEST_P(Dishes, GreenPicturesHaveLightGreenHighlights) {
     for (std::size_t n = 0; n < 4; ++n) {
         EXPECT_GT(std::count(dishes[n].pixels.begin(), dishes[n].pixels.end(), Colour::kLime), 0)
             << dishes[n].name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Art, Dishes, testing::ValuesIn(DishSizes()),
+                         [](const testing::TestParamInfo<int>& param) {
+                             return "Dish" + std::to_string(param.param);
+                         });
+
+TEST(Dishes16, AreExactlyThePicturesTheMeterAlwaysShowed) {
+    // CRC-32s of the seven 16-pixel images (header, palette and bits) as the meter first
+    // shipped them: the larger sizes must not change what 100 % scale shows.
+    constexpr std::uint32_t kShipped[] = {0xB9CE9BCF, 0x8667B05E, 0x8BE777F9, 0xB79EA64C,
+                                          0x27AAEECE, 0x2B8A11CE, 0x9EF4264C};
+    const std::vector<Picture> dishes = Art("dish16.txt");
+    ASSERT_EQ(dishes.size(), 7u);
+    for (std::size_t n = 0; n < dishes.size(); ++n) {
+        const std::vector<std::uint8_t> ico = EncodeIco(dishes[n]);
+        EXPECT_EQ(Crc32(std::span(ico).subspan(22)), kShipped[n]) << dishes[n].name;
     }
 }
 
@@ -160,7 +195,12 @@ std::filesystem::path MakeIcons() {
 }
 
 std::vector<PathString> ArtFiles() {
-    return {(kResources / "dish.txt").native(), (kResources / "badge.txt").native()};
+    std::vector<PathString> files;
+    for (const int size : DishSizes()) {
+        files.push_back((kResources / DishFile(size)).native());
+    }
+    files.push_back((kResources / "badge.txt").native());
+    return files;
 }
 
 std::vector<PathString> Args(std::vector<PathString> front, const std::vector<PathString>& back) {
@@ -178,22 +218,41 @@ TEST(MakeIcons, WritesOneIconPerPictureThatWindowsCanRead) {
     TempDir temp;
     const ProcessOutput run = RunProgram(MakeIcons(), Args({temp.path()}, ArtFiles()));
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    for (const char* name : {"Dish0", "Dish3", "Dish6", "Badge"}) {
+    for (const char* name : {"Dish0", "Dish3", "Dish6", "Badge", "Program"}) {
         const std::string written = ReadText(temp.path() / (std::string(name) + ".ico"));
         const DecodeResult back =
             DecodeIco(std::vector<std::uint8_t>(written.begin(), written.end()));
-        ASSERT_TRUE(back.picture) << name << ": " << back.error;
+        ASSERT_FALSE(back.pictures.empty()) << name << ": " << back.error;
         EXPECT_EQ(written, ReadText(kResources / (std::string(name) + ".ico"))) << name;
     }
 }
 
+TEST(MakeIcons, TheProgramIconIsDish2AtEveryDrawnSizeAndEnlarged) {
+    const std::string written = ReadText(kResources / "Program.ico");
+    const DecodeResult back = DecodeIco(std::vector<std::uint8_t>(written.begin(), written.end()));
+    ASSERT_TRUE(back.error.empty()) << back.error;
+    std::vector<Picture> expected;
+    for (const int size : DishSizes()) {
+        expected.push_back(Art(DishFile(size).c_str())[2]);
+    }
+    // 64 from the 32 once it is drawn, from the 16 until then.
+    const std::vector<int> sizes = DishSizes();
+    const auto at32 = std::find(sizes.begin(), sizes.end(), 32);
+    const Picture source = expected[at32 != sizes.end() ? at32 - sizes.begin() : 0];
+    ASSERT_EQ(64 % source.width, 0);
+    expected.push_back(Enlarge(source, 64 / source.width));
+    ASSERT_EQ(back.pictures.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(back.pictures[i].width, expected[i].width);
+        EXPECT_EQ(back.pictures[i].pixels, expected[i].pixels) << expected[i].width;
+    }
+    EXPECT_EQ(back.pngWidths, std::vector<int>{256}) << "the largest as PNG";
+}
+
 TEST(MakeIcons, CheckNamesTheIconThatDriftedAndThePixel) {
     TempDir temp;
-    for (const char* name : {"Dish0", "Dish1", "Dish2", "Dish3", "Dish4", "Dish5", "Dish6"}) {
-        std::filesystem::copy_file(kResources / (std::string(name) + ".ico"),
-                                   temp.path() / (std::string(name) + ".ico"));
-    }
-    const std::vector<PathString> dish{(kResources / "dish.txt").native()};
+    const std::vector<PathString> dish{(kResources / "dish16.txt").native()};
+    ASSERT_EQ(RunProgram(MakeIcons(), Args({temp.path()}, dish)).exitCode, 0);
     ASSERT_EQ(RunProgram(MakeIcons(), Args({"--check", temp.path()}, dish)).exitCode, 0);
 
     // Pixel 0,0 of a 16 x 16 picture is the high nibble of the first byte of its top row,
@@ -208,7 +267,7 @@ TEST(MakeIcons, CheckNamesTheIconThatDriftedAndThePixel) {
     const ProcessOutput run = RunProgram(MakeIcons(), Args({"--check", temp.path()}, dish));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Dish4.ico: not what"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("(pixel 0,0 differs)"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("(pixel 0,0 of the 16x16 differs)"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Dish6.ico: missing"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("Dish5.ico"), std::string::npos) << run.err;
     EXPECT_EQ(ReadText(dish4), bytes) << "--check writes nothing";

@@ -35,6 +35,7 @@ double IntervalValue(const Control& field) {
 FrmOptions::FrmOptions(OptionsServices services)
     : services_(std::move(services)),
       taskbarCreated_(::RegisterWindowMessageW(L"TaskbarCreated")),
+      imlIcons(TraySize()),
       tray_(imlIcons, services_.shell) {}
 
 FrmOptions::~FrmOptions() {
@@ -51,8 +52,10 @@ void FrmOptions::Start() {
 }
 
 Window::Frame FrmOptions::Describe() const {
-    return Frame{L"Vantorel", kClientWidthTwips,     kClientHeightTwips, Placement::CentreScreen,
-                 nullptr,     imlIcons.Item("Dish2")};
+    // The caption's icons follow the window's DPI: SetCaptionIcons.
+    return Frame{
+        L"Vantorel", kClientWidthTwips, kClientHeightTwips, Placement::CentreScreen, nullptr,
+        nullptr};
 }
 
 void FrmOptions::CreateControls() {
@@ -107,6 +110,36 @@ void FrmOptions::Layout(UINT dpi) {
         control->Place(dpi);
     }
     SetChildFonts(hwnd(), font_.get());
+    SetCaptionIcons(dpi);
+}
+
+void FrmOptions::SetCaptionIcons(UINT dpi) {
+    UniqueIcon small = LoadProgramIcon(::GetSystemMetricsForDpi(SM_CXSMICON, dpi));
+    UniqueIcon big = LoadProgramIcon(::GetSystemMetricsForDpi(SM_CXICON, dpi));
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    // The window no longer shows the old ones.
+    captionSmall_ = std::move(small);
+    captionBig_ = std::move(big);
+}
+
+int FrmOptions::TraySize() const {
+    return services_.traySize ? services_.traySize() : TrayIconSize();
+}
+
+void FrmOptions::FollowTrayScale(bool readd) {
+    const int before = imlIcons.Size();
+    const ImageList::Icons old = imlIcons.Reload(TraySize());
+    tray_.SetTrayPicture(tray_.PictureKey());
+    if (tray_.record().cbSize == 0) {
+        return;  // before the load: nothing is shown yet
+    }
+    if (readd) {
+        tray_.Readd();
+    } else if (imlIcons.Size() != before) {
+        tray_.Update();
+    }
+    // Only now do the old pictures go: the shell holds the new one.
 }
 
 void FrmOptions::Form_Load() {
@@ -248,10 +281,16 @@ void FrmOptions::UpDown1_Delta(int delta) {
 
 LRESULT FrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == taskbarCreated_ && message != 0) {
-        tray_.Readd();
+        FollowTrayScale(true);
         return 0;
     }
     switch (message) {
+        case WM_DPICHANGED:
+        case WM_DISPLAYCHANGE:
+        case WM_SETTINGCHANGE:
+            // A new display scale: the pictures at the new size at once, not at the next tick.
+            FollowTrayScale(false);
+            break;
         case WM_TIMER:
             if (wParam == kCheckTimerId) {
                 tmrCheck_Timer();

@@ -27,6 +27,8 @@ struct OptionsServices {
     // Tells the user something they can act on (a bad interval, a failed save).
     std::function<void(HWND owner, const std::wstring& text)> tell;
     std::function<NumberLocale()> locale;
+    // The notification area's icon size; TrayIconSize when empty.
+    std::function<int()> traySize = {};
 };
 
 class FrmOptions : public Window {
@@ -79,6 +81,11 @@ class FrmOptions : public Window {
     void cmdAbout_Click();
     void mnuOptions_Click();
     void UpDown1_Delta(int delta);
+    int TraySize() const;
+    // Loads the pictures anew when the notification area's icon size has changed and shows
+    // the icon's picture at the new size; `readd` adds it to a new notification area.
+    void FollowTrayScale(bool readd);
+    void SetCaptionIcons(UINT dpi);
 
     OptionsServices services_;
     UINT taskbarCreated_;
@@ -88,6 +95,7 @@ class FrmOptions : public Window {
     PopupMenu mnuPopup;
     Timer tmrCheck{kCheckTimerId, kDesignPeriodMs};
     UniqueFont font_;
+    UniqueIcon captionSmall_, captionBig_;
 
     Control Label1, Label2, Label3, Label4, Label5;
     std::array<Control, 3> txtPath;

@@ -1,7 +1,8 @@
 #pragma once
 // Resource ids shared by the resource script and the code.
 
-// The program's icon: the lowest id, so the shell shows it for the executable.
+// The program's icon, Dish2 from 16 to 256 pixels: the lowest id, so the shell shows it for
+// the executable.
 #define IDI_PROGRAM 1
 
 // The seven tray pictures, "Dish0" to "Dish6", in that order.

@@ -27,6 +27,7 @@ void TrayIcon::Fill(HWND window) {
 void TrayIcon::SetTrayPicture(std::string_view key) {
     if (const HICON icon = icons_.Item(key)) {
         record_.hIcon = icon;
+        pictureKey_ = key;
     }
 }
 

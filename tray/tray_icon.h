@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "tray/image_list.h"
@@ -52,6 +53,8 @@ class TrayIcon {
     void Fill(HWND window);
     // The picture of the key; a key the image list lacks leaves the picture as it was.
     void SetTrayPicture(std::string_view key);
+    // The key of the picture shown, to find it again when the image list loads another size.
+    const std::string& PictureKey() const { return pictureKey_; }
     // The text (UTF-8) in the ANSI code page, then a NUL, then blanks to 64 characters; a
     // text of 64 characters or more is cut to 63 before the NUL.
     void SetTrayTip(std::string_view text);
@@ -70,6 +73,7 @@ class TrayIcon {
     const ImageList& icons_;
     ShellNotify shell_;
     NOTIFYICONDATAA record_{};
+    std::string pictureKey_;
     bool shown_ = false;    // the last add or modify succeeded
     bool removed_ = false;  // the delete has been sent
 };

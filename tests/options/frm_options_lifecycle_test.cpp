@@ -5,6 +5,7 @@
 #include <set>
 
 #include "options/frm_options.h"
+#include "resources/resource.h"
 #include "tests/support/case_name.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/win_test.h"
@@ -224,6 +225,55 @@ TEST_F(Lifecycle, TaskbarCreatedAddsTheIconAgain) {
     Tick(frm);
     EXPECT_EQ(rig.shell.Last().message, static_cast<DWORD>(NIM_MODIFY));
 }
+
+struct ScaleCase {
+    const char* name;
+    UINT message;  // 0 for "TaskbarCreated"
+    DWORD shellMessage;
+};
+
+class ScaleChange : public testing::TestWithParam<ScaleCase> {};
+
+TEST_P(ScaleChange, ShowsThePictureAtTheNewSizeAtOnce) {
+    const std::vector<int> sizes = ArtSizes(IDI_DISH0);
+    if (sizes.size() < 2) {
+        GTEST_SKIP() << "the dish is drawn at one size only";
+    }
+    OptionsRig rig;
+    int traySize = sizes.front();
+    OptionsServices services = rig.Services();
+    services.traySize = [&traySize] { return traySize; };
+    FrmOptions frm(services);
+    frm.Start();
+    Tick(frm);
+    ASSERT_EQ(IconWidth(rig.shell.Last().record.hIcon), sizes.front());
+    const std::size_t calls = rig.shell.calls.size();
+
+    // Between two drawn sizes: the next larger is loaded, for the system to scale down.
+    traySize = sizes.back() - 1;
+    const UINT message = GetParam().message;
+    if (message == WM_DPICHANGED) {
+        SendDpiChanged(frm.hwnd(), frm.Dpi());
+    } else {
+        ::SendMessageW(frm.hwnd(),
+                       message != 0 ? message : ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    }
+    ASSERT_EQ(rig.shell.calls.size(), calls + 1) << "no waiting for the next tick";
+    EXPECT_EQ(rig.shell.Last().message, GetParam().shellMessage);
+    EXPECT_EQ(IconWidth(rig.shell.Last().record.hIcon), sizes.back());
+    EXPECT_EQ(rig.shell.Last().record.hIcon, frm.Icons().Item("Dish0")) << "the same key";
+
+    // The same size again asks nothing of the shell.
+    ::SendMessageW(frm.hwnd(), WM_SETTINGCHANGE, 0, 0);
+    EXPECT_EQ(rig.shell.calls.size(), calls + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, ScaleChange,
+                         testing::Values(ScaleCase{"DpiChanged", WM_DPICHANGED, NIM_MODIFY},
+                                         ScaleCase{"DisplayChange", WM_DISPLAYCHANGE, NIM_MODIFY},
+                                         ScaleCase{"SettingChange", WM_SETTINGCHANGE, NIM_MODIFY},
+                                         ScaleCase{"TaskbarCreated", 0, NIM_ADD}),
+                         CaseName());
 
 TEST_F(Lifecycle, AFailedAddAtLoadIsRetriedAtTheNextTick) {
     rig.shell.results = {FALSE};

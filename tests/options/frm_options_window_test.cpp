@@ -358,11 +358,22 @@ TEST_F(OptionsWindow, CentredOnTheScreenWithAFixedFrameAndNoTaskbarButton) {
     EXPECT_TRUE(style & WS_SYSMENU) << "a close box";
     EXPECT_FALSE(::GetWindowLongW(frm.hwnd(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
     EXPECT_NE(::GetWindow(frm.hwnd(), GW_OWNER), nullptr) << "owned: no taskbar button";
-    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(frm.hwnd(), WM_GETICON, ICON_SMALL, 0)),
-              frm.Icons().Item("Dish2"));
     wchar_t caption[32];
     ::GetWindowTextW(frm.hwnd(), caption, 32);
     EXPECT_STREQ(caption, L"Vantorel");
+}
+
+TEST_F(OptionsWindow, TheCaptionIconsFollowTheWindowsDpi) {
+    const auto icon = [this](WPARAM which) {
+        return IconWidth(reinterpret_cast<HICON>(::SendMessageW(frm.hwnd(), WM_GETICON, which, 0)));
+    };
+    for (const UINT dpi : {frm.Dpi(), 192U, 120U}) {
+        if (dpi != frm.Dpi()) {
+            SendDpiChanged(frm.hwnd(), dpi);
+        }
+        EXPECT_EQ(icon(ICON_SMALL), ::GetSystemMetricsForDpi(SM_CXSMICON, dpi)) << dpi;
+        EXPECT_EQ(icon(ICON_BIG), ::GetSystemMetricsForDpi(SM_CXICON, dpi)) << dpi;
+    }
 }
 
 TEST_F(OptionsWindow, LabelsAndButtonsCarryTheirTexts) {

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace vantorel::testing_support {
 
@@ -29,6 +31,36 @@ inline HandleProbe ProbeHandles() {
     return HandleProbe{reinterpret_cast<std::uintptr_t>(event),
                        reinterpret_cast<std::uintptr_t>(brush) & 0xFFFF,
                        reinterpret_cast<std::uintptr_t>(menu) & 0xFFFF};
+}
+
+// How many GDI and USER handles are in use, give or take a constant: the highest slot that
+// a few thousand new handles of each kind reach, which is past every free slot. Making and
+// freeing handles leaves the free slots in another order, which moves ProbeHandles but not
+// this; a leak does.
+struct HandlesInUse {
+    std::uintptr_t gdi = 0;
+    std::uintptr_t user = 0;
+    bool operator==(const HandlesInUse&) const = default;
+};
+
+inline HandlesInUse CountHandlesInUse() {
+    constexpr std::size_t kMany = 4000;
+    std::vector<HBRUSH> brushes;
+    std::vector<HMENU> menus;
+    HandlesInUse count;
+    for (std::size_t i = 0; i < kMany; ++i) {
+        brushes.push_back(::CreateSolidBrush(RGB(1, 2, 3)));
+        menus.push_back(::CreatePopupMenu());
+        count.gdi = std::max(count.gdi, reinterpret_cast<std::uintptr_t>(brushes.back()) & 0xFFFF);
+        count.user = std::max(count.user, reinterpret_cast<std::uintptr_t>(menus.back()) & 0xFFFF);
+    }
+    // Freed last first, so the free slots stand in their old order again: the next handle
+    // made takes the slot it would have taken without the count.
+    for (std::size_t i = kMany; i-- > 0;) {
+        ::DeleteObject(brushes[i]);
+        ::DestroyMenu(menus[i]);
+    }
+    return count;
 }
 
 }  // namespace vantorel::testing_support

@@ -180,6 +180,26 @@ int CountThreadWindows() {
     return count;
 }
 
+int IconWidth(HICON icon) {
+    ICONINFO info{};
+    if (icon == nullptr || !::GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    ::GetObjectW(info.hbmMask, sizeof bitmap, &bitmap);
+    ::DeleteObject(info.hbmMask);
+    if (info.hbmColor != nullptr) {
+        ::DeleteObject(info.hbmColor);
+    }
+    return bitmap.bmWidth;
+}
+
+void SendDpiChanged(HWND window, UINT dpi) {
+    RECT place{};
+    ::GetWindowRect(window, &place);
+    ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&place));
+}
+
 MessageWatch::MessageWatch(HWND window) : window_(window) {
     ::SetWindowSubclass(window_, Procedure, 77, reinterpret_cast<DWORD_PTR>(this));
 }

@@ -120,6 +120,12 @@ DWORD UserObjects();
 
 int CountThreadWindows();
 
+// The width of an icon's bitmaps, or 0 for no icon.
+int IconWidth(HICON icon);
+
+// A change of the window's DPI as Windows reports it, with the window's place kept.
+void SendDpiChanged(HWND window, UINT dpi);
+
 // Records the messages a window receives, without changing how it handles them.
 class MessageWatch {
   public:

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
+#include "resources/resource.h"
 #include "tests/support/case_name.h"
 #include "tests/support/win_test.h"
 #include "tray/image_list.h"
@@ -82,6 +84,22 @@ TEST(TrayPicture, EveryKeyHasItsOwnIconAndOthersKeepThePicture) {
         tray.SetTrayPicture(bad);
         EXPECT_EQ(tray.record().hIcon, icons.Item("Dish6"));
     }
+}
+
+TEST(TrayArt, TheNextLargerDrawnSizeOrElseTheLargest) {
+    const std::vector<int> drawn{16, 20, 24, 28, 32, 40, 48};
+    const std::pair<int, int> cases[] = {{16, 16}, {20, 20}, {22, 24}, {32, 32},
+                                         {36, 40}, {48, 48}, {64, 48}, {12, 16}};
+    for (const auto& [wanted, loaded] : cases) {
+        EXPECT_EQ(ChooseArtSize(wanted, drawn), loaded) << wanted;
+    }
+    EXPECT_EQ(ChooseArtSize(24, {16}), 16);
+    const std::vector<int> program = ArtSizes(IDI_PROGRAM);
+    EXPECT_EQ(program.front(), 16);
+    EXPECT_EQ(std::vector<int>(program.end() - 2, program.end()), (std::vector<int>{64, 256}))
+        << "Explorer's large views";
+    const std::vector<int> dish = ArtSizes(IDI_DISH0);
+    EXPECT_TRUE(std::includes(program.begin(), program.end(), dish.begin(), dish.end()));
 }
 
 TEST(TrayIcon, AFailedAddOrModifyIsMadeGoodByTheNextUpdate) {

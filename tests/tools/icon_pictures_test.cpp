@@ -155,6 +155,47 @@ TEST_P(Dishes, GreenPicturesHaveLightGreenHighlights) {
     }
 }
 
+// Drawn anew per size, the outline and the yellow must still mirror about the centre, top to
+// bottom and nearly edge to edge like the 16, or one size looks lopsided or smaller.
+TEST_P(Dishes, MirroredAndFillingTheSquare) {
+    const Picture& dish = dishes[0];
+    int left = size;
+    int right = -1;
+    for (int x = 0; x < size; ++x) {
+        for (int y = 0; y < size; ++y) {
+            if (dish.At(x, y)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    EXPECT_GE(right - left + 1, size - 2);
+    for (int y = 0; y < size; ++y) {
+        for (int x = left; x <= right; ++x) {
+            const Pixel p = dish.At(x, y);
+            const Pixel mirror = dish.At(left + right - x, y);
+            EXPECT_EQ(p.has_value(), mirror.has_value()) << x << "," << y;
+            EXPECT_EQ(p == Colour::kYellow, mirror == Colour::kYellow) << x << "," << y;
+        }
+    }
+    EXPECT_TRUE(std::any_of(dish.pixels.begin(), dish.pixels.begin() + size, IsGreen));
+    EXPECT_TRUE(std::any_of(dish.pixels.end() - size, dish.pixels.end(), IsGreen));
+}
+
+// Each step reads as the same fraction filled at every size: its red starts within a row of
+// where the 16's does, scaled.
+TEST_P(Dishes, EachStepFillsTheHeightAsAt16) {
+    const std::vector<Picture> at16 = Art("dish16.txt");
+    ASSERT_EQ(at16.size(), 7u);
+    const auto topRed = [](const Picture& picture) {
+        const auto first = std::find_if(picture.pixels.begin(), picture.pixels.end(), IsRed);
+        return static_cast<int>(first - picture.pixels.begin()) / picture.width;
+    };
+    for (std::size_t n = 1; n < dishes.size(); ++n) {
+        EXPECT_NEAR(topRed(dishes[n]), topRed(at16[n]) * size / 16.0, 0.99) << dishes[n].name;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Art, Dishes, testing::ValuesIn(DishSizes()),
                          [](const testing::TestParamInfo<int>& param) {
                              return "Dish" + std::to_string(param.param);

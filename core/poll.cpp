@@ -10,10 +10,8 @@ PollResult Poll(const ClientDirectories& directories, const NumberLocale& locale
     PollResult result;
     int count = 0;
     double sum = 0.0;
-    for (std::size_t i = 0; i < kClientCount; ++i) {
-        if (directories[i].empty()) {
-            break;
-        }
+    const std::size_t reads = ClientsToRead(directories);
+    for (std::size_t i = 0; i < reads; ++i) {
         const std::optional<double> fraction = read(directories[i]);
         if (!fraction) {
             continue;
@@ -32,6 +30,14 @@ PollResult Poll(const ClientDirectories& directories, const NumberLocale& locale
 }
 
 }  // namespace
+
+std::size_t ClientsToRead(const ClientDirectories& directories) {
+    std::size_t count = 0;
+    while (count < kClientCount && !directories[count].empty()) {
+        ++count;
+    }
+    return count;
+}
 
 PollResult PollClients(const ClientDirectories& directories, const NumberLocale& locale,
                        const ProgressReader& read) {

@@ -26,6 +26,9 @@ using ClientDirectories = std::array<PathString, kClientCount>;
 // Reads one client's progress; tests replace the real reader to see which clients are read.
 using ProgressReader = std::function<std::optional<double>(const PathString& directory)>;
 
+// How many clients a poll reads: those before the first empty directory text.
+std::size_t ClientsToRead(const ClientDirectories& directories);
+
 // Reads the clients in order and stops at the first empty directory text (a text of blanks is
 // not empty). The tooltip separator " \ " goes before every client but the first by index, so
 // an unreadable first client leaves the tooltip starting with it. The icon shows the average

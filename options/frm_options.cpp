@@ -35,7 +35,8 @@ double IntervalValue(const Control& field) {
 FrmOptions::FrmOptions(OptionsServices services)
     : services_(std::move(services)),
       taskbarCreated_(::RegisterWindowMessageW(L"TaskbarCreated")),
-      tray_(imlIcons, services_.shell) {}
+      tray_(imlIcons, services_.shell),
+      reader_(services_.read ? services_.read : ProgressReader(ReadClientProgress)) {}
 
 FrmOptions::~FrmOptions() {
     // The end of the window object: its icon goes with it, also if it was never unloaded.
@@ -148,6 +149,7 @@ bool FrmOptions::Form_QueryUnload(CloseReason reason) {
 
 void FrmOptions::Form_Unload() {
     tray_.Remove();
+    reader_.Abandon();
 }
 
 void FrmOptions::OnEscape() {
@@ -155,11 +157,30 @@ void FrmOptions::OnEscape() {
 }
 
 void FrmOptions::tmrCheck_Timer() {
+    // The last tick's result goes first, its reads still out as no value: one result a tick.
+    if (reader_.Open()) {
+        ShowReadings();
+    }
     ClientDirectories directories;
     for (std::size_t i = 0; i < txtPath.size(); ++i) {
         directories[i] = txtPath[i].Text();
     }
-    const PollResult result = PollClients(directories, services_.locale());
+    reader_.Begin(hwnd(), directories);
+    if (reader_.Answered()) {
+        ShowReadings();
+    } else {
+        ::SetTimer(hwnd(), kReadTimerId, kReadWaitMs, nullptr);
+    }
+}
+
+void FrmOptions::ShowReadings() {
+    ::KillTimer(hwnd(), kReadTimerId);
+    const ClientReader::Round round = reader_.Take();
+    // The poll asks for the clients in order, so its n-th read is the n-th value gathered.
+    std::size_t next = 0;
+    const PollResult result =
+        PollClients(round.directories, services_.locale(),
+                    [&](const PathString&) { return round.values.at(next++); });
     for (std::size_t i = 0; i < result.captions.size(); ++i) {
         if (result.captions[i]) {
             mnuPopup.SetProgressCaption(i, Widen(*result.captions[i]));
@@ -257,7 +278,18 @@ LRESULT FrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 tmrCheck_Timer();
                 return 0;
             }
+            if (wParam == kReadTimerId) {
+                if (reader_.Open()) {
+                    ShowReadings();
+                }
+                return 0;
+            }
             break;
+        case WMAPP_CLIENTREAD:
+            if (reader_.Answer(wParam, lParam)) {
+                ShowReadings();
+            }
+            return 0;
         case WMAPP_NOTIFYCALLBACK:
             TrayCallback(lParam);
             return 0;

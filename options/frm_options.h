@@ -10,6 +10,8 @@
 #include <string>
 
 #include "core/numbers.h"
+#include "core/state_file.h"
+#include "options/client_reader.h"
 #include "options/settings.h"
 #include "tray/image_list.h"
 #include "tray/popup_menu.h"
@@ -27,6 +29,8 @@ struct OptionsServices {
     // Tells the user something they can act on (a bad interval, a failed save).
     std::function<void(HWND owner, const std::wstring& text)> tell;
     std::function<NumberLocale()> locale;
+    // Reads a client's progress; it runs off the window thread.
+    ProgressReader read = ReadClientProgress;
 };
 
 class FrmOptions : public Window {
@@ -40,6 +44,9 @@ class FrmOptions : public Window {
     static constexpr int kAboutId = 108;
     static constexpr UINT_PTR kCheckTimerId = 1;
     static constexpr UINT kDesignPeriodMs = 1000;
+    // A tick's result waits this long at most for its reads; the next tick waits for none.
+    static constexpr UINT_PTR kReadTimerId = 2;
+    static constexpr UINT kReadWaitMs = 1000;
 
     explicit FrmOptions(OptionsServices services);
     ~FrmOptions() override;
@@ -56,6 +63,8 @@ class FrmOptions : public Window {
     const PopupMenu& Menu() const { return mnuPopup; }
     const ImageList& Icons() const { return imlIcons; }
     FrmAbout* About() const { return frmAbout_.get(); }
+    // A tick's reads are out and its result is not shown yet.
+    bool ReadsPending() const { return reader_.Open(); }
 
     // The range rule of the interval field: below 1 becomes "1", above 60 becomes "60".
     void txtUpdate_Validate();
@@ -73,6 +82,7 @@ class FrmOptions : public Window {
 
   private:
     void tmrCheck_Timer();
+    void ShowReadings();
     void TrayCallback(LPARAM lParam);
     void cmdOK_Click();
     void cmdClose_Click();
@@ -87,6 +97,7 @@ class FrmOptions : public Window {
     TrayIcon tray_;
     PopupMenu mnuPopup;
     Timer tmrCheck{kCheckTimerId, kDesignPeriodMs};
+    ClientReader reader_;
     UniqueFont font_;
 
     Control Label1, Label2, Label3, Label4, Label5;

@@ -120,7 +120,15 @@ class Meter {
         frm_.Start();
     }
 
-    void Tick() const { ::SendMessageW(frm_.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0); }
+    // The whole tick: the timer message, then the messages until its result is shown, the
+    // answers of the reads off the window thread among them.
+    void Tick() const {
+        ::SendMessageW(frm_.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
+        MSG message{};
+        while (frm_.ReadsPending() && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+            DispatchWindowMessage(message);
+        }
+    }
     const ShellWatch& shell() const { return shell_; }
     const FrmOptions& frm() const { return frm_; }
 

@@ -59,6 +59,7 @@ TEST_P(PollClientsTest, BuildsCaptionsTooltipAndKey) {
     EXPECT_EQ(result.tooltip, c.tooltip);
     EXPECT_EQ(result.iconKey, c.iconKey);
     EXPECT_EQ(clients.asked, c.asked);
+    EXPECT_EQ(ClientsToRead(c.directories), c.asked.size());
 }
 
 using Captions = std::array<std::optional<std::string>, kClientCount>;

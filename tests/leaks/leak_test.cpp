@@ -62,5 +62,40 @@ TEST(Leaks, TenThousandTicksUseSevenIconsAndLeakNothing) {
     std::printf("GDI objects %lu, USER objects %lu, before and after 10000 ticks\n", gdi, user);
 }
 
+// A meter over one client whose read hangs: ticked, then gone by "Exit" and its end.
+void EndWhileAReadHangs(const HeldReads& reads) {
+    OptionsRig rig;
+    Store(rig.registry, L"Path1", L"0.5");
+    FrmOptions frm(rig.Services(reads.Reader()));
+    frm.Start();
+    ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
+    PumpUntil([&] { return reads.Calls(L"0.5") == 1; });
+    ::SendMessageW(frm.hwnd(), WM_COMMAND, PopupMenu::kExitId, 0);
+    EXPECT_EQ(rig.shell.Last().message, static_cast<DWORD>(NIM_DELETE));
+}
+
+TEST(Leaks, AMeterGoneWhileAReadHangsLeaksNothingOnceTheReadReturns) {
+    {
+        // The pool's threads and the window class come before the first probe.
+        const HeldReads first({L"0.5"});
+        EndWhileAReadHangs(first);
+        first.Release();
+        PumpUntil([&] { return first.OnlyCopy(); });
+    }
+    const HeldReads reads({L"0.5"});
+    // Threads and events are kernel objects; the GDI and USER slots a meter frees come back
+    // in another order each time, so only the kernel slot can tell here.
+    const std::uintptr_t kernel = ProbeHandles().kernel;
+    const int windows = CountThreadWindows();
+
+    EndWhileAReadHangs(reads);
+    EXPECT_EQ(reads.Returned(), 0) << "nothing waited for the read";
+    EXPECT_FALSE(reads.OnlyCopy()) << "the hung read still holds its slot";
+    reads.Release();
+    EXPECT_TRUE(PumpUntil([&] { return reads.OnlyCopy(); })) << "the slot goes with the read";
+    EXPECT_EQ(ProbeHandles().kernel, kernel);
+    EXPECT_EQ(CountThreadWindows(), windows);
+}
+
 }  // namespace
 }  // namespace vantorel

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
+#include <thread>
 
 #include "options/frm_options.h"
 #include "tests/support/case_name.h"
@@ -160,6 +162,99 @@ TEST_F(Lifecycle, TicksUseTheLocalesDecimalSeparator) {
     Tick(frm);
     EXPECT_EQ(TipText(rig.shell.Last().record), "47,59%");
     EXPECT_EQ(frm.Menu().ProgressCaption(0), L"Progress: 47,59%");
+}
+
+// The reads run off the window thread: a client folder that does not answer holds up neither
+// the window nor the other clients.
+class SlowReads : public testing::Test {
+  protected:
+    void SetUp() override {
+        Store(rig.registry, L"Path1", L"0.5");
+        Store(rig.registry, L"Path2", L"0.75");
+        Store(rig.registry, L"Path3", L"0.25");
+        // The timer's own ticks stay out of the way of the ticks sent here.
+        Store(rig.registry, L"Interval", L"60");
+        frm.Start();
+    }
+    void SendTick() const { ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0); }
+    // Pumps until the tick's result is shown; gives the time it took.
+    ULONGLONG ShownAfterMs(DWORD timeoutMs) const {
+        const ULONGLONG start = ::GetTickCount64();
+        EXPECT_TRUE(PumpUntil([&] { return !frm.ReadsPending(); }, timeoutMs));
+        return ::GetTickCount64() - start;
+    }
+    std::string Tip() const { return TipText(rig.shell.Last().record); }
+
+    HeldReads reads{{L"0.75"}};
+    OptionsRig rig;
+    FrmOptions frm{rig.Services(reads.Reader())};
+};
+
+TEST_F(SlowReads, AStalledClientIsLeftOutAfterASecondAndNotReadAgainWhileOut) {
+    const std::wstring designCaption = frm.Menu().ProgressCaption(1);
+    SendTick();
+    const ULONGLONG waited = ShownAfterMs(5000);
+    EXPECT_GE(waited, 900u) << "the result waits for a read that may still come";
+    EXPECT_LT(waited, 1500u);
+    EXPECT_EQ(Tip(), "50.00% \\ 25.00%");
+    EXPECT_EQ(frm.Menu().ProgressCaption(0), L"Progress: 50.00%");
+    EXPECT_EQ(frm.Menu().ProgressCaption(1), designCaption);
+    EXPECT_EQ(frm.Menu().ProgressCaption(2), L"Progress: 25.00%");
+
+    Tick(frm);
+    EXPECT_EQ(reads.Calls(L"0.5"), 2);
+    EXPECT_EQ(reads.Calls(L"0.75"), 1) << "a folder is not read again while its read is out";
+    EXPECT_EQ(Tip(), "50.00% \\ 25.00%");
+
+    reads.Release();
+    PumpUntil([&] { return reads.Returned() == 5; });
+    PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(rig.shell.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_MODIFY}))
+        << "a late answer shows nothing by itself";
+    Tick(frm);
+    EXPECT_EQ(reads.Calls(L"0.75"), 2);
+    EXPECT_EQ(Tip(), "50.00% \\ 75.00% \\ 25.00%");
+}
+
+TEST_F(SlowReads, TheNextTickShowsTheWaitingResultAndTakesOverItsRead) {
+    SendTick();
+    PumpUntil([&] { return reads.Returned() == 2; });
+    PumpMessages();
+    SendTick();
+    EXPECT_EQ(rig.shell.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}));
+    EXPECT_EQ(Tip(), "50.00% \\ 25.00%");
+    reads.Release();
+    EXPECT_LT(ShownAfterMs(5000), FrmOptions::kReadWaitMs) << "shown once the read answered";
+    EXPECT_EQ(reads.Calls(L"0.75"), 1) << "the second tick waited for the read still out";
+    EXPECT_EQ(Tip(), "50.00% \\ 75.00% \\ 25.00%");
+    EXPECT_EQ(rig.shell.calls.size(), 3u);
+}
+
+TEST_F(SlowReads, TheWindowAnswersAndExitsWhileAReadHangs) {
+    std::atomic<bool> done{false};
+    bool tickAnswered = false;
+    bool nullAnswered = false;
+    std::thread other([&] {
+        DWORD_PTR result = 0;
+        tickAnswered = ::SendMessageTimeoutW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0,
+                                             SMTO_NORMAL, 2000, &result) != 0;
+        nullAnswered =
+            ::SendMessageTimeoutW(frm.hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result) != 0;
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); });
+    other.join();
+    EXPECT_TRUE(tickAnswered);
+    EXPECT_TRUE(nullAnswered);
+
+    TrayMouse(frm, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(frm.IsShown());
+    Click(::GetDlgItem(frm.hwnd(), FrmOptions::kOkId));
+    EXPECT_FALSE(frm.IsShown()) << "Save Settings";
+    ::SendMessageW(frm.hwnd(), WM_COMMAND, PopupMenu::kExitId, 0);
+    EXPECT_FALSE(frm.IsLoaded());
+    EXPECT_EQ(rig.shell.Last().message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_LT(reads.Returned(), 3) << "all of it while the second read still hung";
 }
 
 TEST_F(Lifecycle, TheTimerTicksOnItsOwn) {

@@ -214,7 +214,7 @@ TEST_F(OptionsWindow, AnEditedDirectoryIsPolledAtTheNextTickUnsaved) {
     TempDir temp;
     Type(FrmOptions::kPathId, ClientWithState(temp, "c", "prog=0.5\n").c_str());
     ::SendMessageW(frm.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
+    Tick(frm);
     EXPECT_EQ(TipText(rig.shell.Last().record), "50.00%");
     EXPECT_TRUE(rig.registry.written.empty());
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <map>
+#include <mutex>
 
 #include "tray/text.h"
 #include "tray/window.h"
@@ -151,8 +152,9 @@ HKEY TestRegistry::OpenKey() const {
 
 OptionsRig::OptionsRig(NumberLocale numberLocale) : locale(std::move(numberLocale)) {}
 
-OptionsServices OptionsRig::Services() {
-    return OptionsServices{registry, shell.Notify(), told.Sink(), [this] { return locale; }};
+OptionsServices OptionsRig::Services(ProgressReader read) {
+    return OptionsServices{registry, shell.Notify(), told.Sink(), [this] { return locale; },
+                           std::move(read)};
 }
 
 void Click(HWND button) {
@@ -211,6 +213,48 @@ void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value
 
 void Tick(const FrmOptions& frm) {
     ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
+    PumpUntil([&] { return !frm.ReadsPending(); });
+}
+
+struct HeldReads::State {
+    std::set<PathString> held;
+    HANDLE released = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    mutable std::mutex lock;
+    std::map<PathString, int> calls;
+    std::atomic<int> returned{0};
+    ~State() { ::CloseHandle(released); }
+};
+
+HeldReads::HeldReads(std::set<PathString> held) : state_(std::make_shared<State>()) {
+    state_->held = std::move(held);
+}
+
+ProgressReader HeldReads::Reader() const {
+    return [state = state_](const PathString& directory) -> std::optional<double> {
+        {
+            const std::lock_guard<std::mutex> locked(state->lock);
+            ++state->calls[directory];
+        }
+        if (state->held.count(directory) != 0) {
+            // Long enough for any test; one that fails still ends.
+            ::WaitForSingleObject(state->released, 60000);
+        }
+        ++state->returned;
+        return std::stod(directory);
+    };
+}
+
+void HeldReads::Release() const {
+    ::SetEvent(state_->released);
+}
+
+int HeldReads::Calls(const PathString& directory) const {
+    const std::lock_guard<std::mutex> locked(state_->lock);
+    return state_->calls[directory];
+}
+
+int HeldReads::Returned() const {
+    return state_->returned;
 }
 
 DWORD GdiObjects() {

@@ -6,7 +6,9 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -94,7 +96,7 @@ struct Messages {
 struct OptionsRig {
     explicit OptionsRig(NumberLocale numberLocale = {".", ","});
 
-    OptionsServices Services();
+    OptionsServices Services(ProgressReader read = ReadClientProgress);
 
     EventLog log;
     RecordingShell shell{&log};
@@ -107,8 +109,31 @@ struct OptionsRig {
 // window's.
 void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value);
 
-// One tick of the poll timer, as the timer sends it.
+// One tick of the poll timer, as the timer sends it, then the messages until its result is
+// shown: the reads answer from another thread.
 void Tick(const FrmOptions& frm);
+
+// Made-up clients for the reader seam: a directory's text is its progress ("0.5"). Reads are
+// counted, and those of a held directory wait until released. Every copy of the reader shares
+// the state, so a read still held when a test ends touches nothing freed.
+class HeldReads {
+  public:
+    explicit HeldReads(std::set<PathString> held);
+    HeldReads(const HeldReads&) = delete;
+    HeldReads& operator=(const HeldReads&) = delete;
+    ~HeldReads() { Release(); }
+
+    ProgressReader Reader() const;
+    void Release() const;
+    int Calls(const PathString& directory) const;
+    int Returned() const;
+    // No copy of the reader is left but this one's.
+    bool OnlyCopy() const { return state_.use_count() == 1; }
+
+  private:
+    struct State;
+    std::shared_ptr<State> state_;
+};
 
 // Sends what a click sends.
 void Click(HWND button);

@@ -1,0 +1,62 @@
+#pragma once
+// The reads of a tick, off the window thread. A client folder on a machine that is switched
+// off can hold an open for half a minute, and a window thread waiting on it would answer
+// nothing. Each client has at most one read out at a time, run by the system thread pool; its
+// answer comes back to the window as WMAPP_CLIENTREAD and is taken on the window thread. A
+// read that never returns holds only its client's slot, which it shares with the reader, so
+// the reader and the window may go first.
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "core/poll.h"
+
+namespace vantorel {
+
+// A client's read has answered: wParam the client's index, lParam the read's number.
+inline constexpr UINT WMAPP_CLIENTREAD = WM_APP + 2;
+
+class ClientReader {
+  public:
+    using Values = std::array<std::optional<double>, kClientCount>;
+
+    // What one round gathered: the tick's directories and one value per client read.
+    struct Round {
+        ClientDirectories directories;
+        Values values;
+    };
+
+    explicit ClientReader(ProgressReader read);
+    ClientReader(const ClientReader&) = delete;
+    ClientReader& operator=(const ClientReader&) = delete;
+    ~ClientReader();
+
+    // Starts a round over the clients a poll reads; answers go to the window. A client whose
+    // earlier read of the same directory is still out joins the round with that read; one
+    // still reading another directory gives no value this round.
+    void Begin(HWND window, const ClientDirectories& directories);
+    // Takes an answer; gives whether the round now has every answer it waits for.
+    bool Answer(WPARAM wParam, LPARAM lParam);
+    // A round has begun and not been taken yet.
+    bool Open() const { return open_; }
+    bool Answered() const;
+    // Closes the round; reads still out count as no value.
+    Round Take();
+    // Closes the round; the reads still out finish later and tell no window.
+    void Abandon();
+
+  private:
+    struct Slot;
+    static void CALLBACK Run(PTP_CALLBACK_INSTANCE instance, void* context);
+
+    std::array<std::shared_ptr<Slot>, kClientCount> slots_;
+    Round round_;
+    std::array<std::optional<LPARAM>, kClientCount> awaited_;
+    bool open_ = false;
+    ULONG_PTR serial_ = 0;
+};
+
+}  // namespace vantorel

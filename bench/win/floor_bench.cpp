@@ -29,7 +29,6 @@ namespace {
 struct Program {
     const char* name;
     std::wstring exe;
-    bool meter;
 };
 
 struct Figures {
@@ -174,8 +173,8 @@ bool Start(const Program& program, Running& run) {
 
 struct FindWindowOf {
     DWORD pid;
-    const wchar_t* title;
     HWND found;
+    bool meter;
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
@@ -184,21 +183,23 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
     ::GetWindowThreadProcessId(window, &pid);
     wchar_t title[32] = {};
     ::GetWindowTextW(window, title, 32);
-    if (pid == find->pid && std::wstring(title) == find->title) {
+    if (pid == find->pid &&
+        (std::wstring(title) == L"Vantorel" || std::wstring(title) == L"VantorelFloor")) {
         find->found = window;
+        find->meter = std::wstring(title) == L"Vantorel";
         return FALSE;
     }
     return TRUE;
 }
 
-// Ends it as a user would: "Exit" from the meter's menu, closing the floor's window.
+// Ends it as a user would: "Exit" from the meter's menu, closing the floor's window. Known by
+// its window, either program can stand on either side (two builds of the meter, say).
 bool Stop(const Program& program, Running& run) {
-    FindWindowOf find{run.process.dwProcessId, program.meter ? L"Vantorel" : L"VantorelFloor",
-                      nullptr};
+    FindWindowOf find{run.process.dwProcessId, nullptr, false};
     ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&find));
     if (find.found != nullptr) {
-        ::PostMessageW(find.found, program.meter ? WM_COMMAND : WM_CLOSE,
-                       program.meter ? vantorel::PopupMenu::kExitId : 0, 0);
+        ::PostMessageW(find.found, find.meter ? WM_COMMAND : WM_CLOSE,
+                       find.meter ? vantorel::PopupMenu::kExitId : 0, 0);
     }
     const bool ended = ::WaitForSingleObject(run.process.hProcess, 10000) == WAIT_OBJECT_0;
     if (!ended) {
@@ -266,7 +267,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: floor_bench METER.exe FLOOR.exe [rounds] [seconds]\n");
         return 2;
     }
-    const Program programs[2] = {{"floor", Wide(argv[2]), false}, {"meter", Wide(argv[1]), true}};
+    const Program programs[2] = {{"floor", Wide(argv[2])}, {"meter", Wide(argv[1])}};
     const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     const double seconds = argc > 4 ? std::max(2.0, std::atof(argv[4])) : 60.0;
 

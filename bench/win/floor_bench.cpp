@@ -240,6 +240,7 @@ void Summarise(const char* figure, const char* unit, const std::vector<Figures>&
                const std::vector<Figures>& meter, double Figures::*field) {
     const auto spread = [&](const std::vector<Figures>& all, double out[3]) {
         std::vector<double> values;
+        values.reserve(all.size());
         for (const Figures& f : all) {
             values.push_back(f.*field);
         }

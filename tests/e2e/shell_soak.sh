@@ -41,5 +41,6 @@ wd_log "after $ticks ticks: green=$green yellow=$yellow red=$red at $x0,$y0-$x1,
 exec 3>&-
 wait "$soak_pid" || fail "the soak failed"
 [ $((green + yellow + red)) -gt 0 ] || fail "no dish in the notification area ($tray)"
-[ $((x1 - x0)) -lt 40 ] && [ $((y1 - y0)) -lt 40 ] ||
+if [ $((x1 - x0)) -ge 40 ] || [ $((y1 - y0)) -ge 40 ]; then
     fail "the dish colours cover $x0,$y0-$x1,$y1, more than one icon"
+fi

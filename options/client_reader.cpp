@@ -35,7 +35,7 @@ class Locked {
 
 }  // namespace
 
-ClientReader::ClientReader(ProgressReader read) {
+ClientReader::ClientReader(const ProgressReader& read) {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         slots_[i] = std::make_shared<Slot>(read, i);
     }
@@ -43,6 +43,11 @@ ClientReader::ClientReader(ProgressReader read) {
 
 ClientReader::~ClientReader() {
     Abandon();
+    if (pool_ != nullptr) {
+        // The pool goes once its reads have returned; nothing here waits for them.
+        DestroyThreadpoolEnvironment(&environment_);
+        ::CloseThreadpool(pool_);
+    }
 }
 
 void CALLBACK ClientReader::Run(PTP_CALLBACK_INSTANCE, void* context) {
@@ -82,15 +87,33 @@ void ClientReader::Begin(HWND window, const ClientDirectories& directories) {
             slot.window = window;
             awaited_[i] = slot.serial;
         }
-        auto context = std::make_unique<std::shared_ptr<Slot>>(slots_[i]);
-        if (::TrySubmitThreadpoolCallback(Run, context.get(), nullptr)) {
-            context.release();
-        } else {
+        if (!Submit(slots_[i])) {
             const Locked locked(slot.lock);
             slot.busy = false;
             awaited_[i].reset();
         }
     }
+}
+
+bool ClientReader::Submit(const std::shared_ptr<Slot>& slot) {
+    if (pool_ == nullptr) {
+        pool_ = ::CreateThreadpool(nullptr);
+        if (pool_ == nullptr) {
+            return false;
+        }
+        // Threads that stay: a busy meter neither makes nor ends one per read.
+        ::SetThreadpoolThreadMaximum(pool_, kClientCount);
+        ::SetThreadpoolThreadMinimum(pool_, kClientCount);
+        InitializeThreadpoolEnvironment(&environment_);
+        SetThreadpoolCallbackPool(&environment_, pool_);
+    }
+    auto context = std::make_unique<std::shared_ptr<Slot>>(slot);
+    if (!::TrySubmitThreadpoolCallback(Run, context.get(), &environment_)) {
+        return false;
+    }
+    // The read owns it now and lets it go when it returns.
+    static_cast<void>(context.release());
+    return true;
 }
 
 bool ClientReader::Answer(WPARAM wParam, LPARAM lParam) {

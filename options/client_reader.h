@@ -1,10 +1,11 @@
 #pragma once
 // The reads of a tick, off the window thread. A client folder on a machine that is switched
 // off can hold an open for half a minute, and a window thread waiting on it would answer
-// nothing. Each client has at most one read out at a time, run by the system thread pool; its
-// answer comes back to the window as WMAPP_CLIENTREAD and is taken on the window thread. A
-// read that never returns holds only its client's slot, which it shares with the reader, so
-// the reader and the window may go first.
+// nothing. Each client has at most one read out at a time, run by a thread pool of the
+// reader's own with one thread per client, so a hung read never waits behind another and the
+// threads are as many however long a folder hangs. The answer comes back to the window as
+// WMAPP_CLIENTREAD and is taken on the window thread. A read that never returns holds only its
+// client's slot, which it shares with the reader, so the reader and the window may go first.
 
 #include <windows.h>
 
@@ -29,7 +30,7 @@ class ClientReader {
         Values values;
     };
 
-    explicit ClientReader(ProgressReader read);
+    explicit ClientReader(const ProgressReader& read);
     ClientReader(const ClientReader&) = delete;
     ClientReader& operator=(const ClientReader&) = delete;
     ~ClientReader();
@@ -52,7 +53,11 @@ class ClientReader {
     struct Slot;
     static void CALLBACK Run(PTP_CALLBACK_INSTANCE instance, void* context);
 
+    bool Submit(const std::shared_ptr<Slot>& slot);
+
     std::array<std::shared_ptr<Slot>, kClientCount> slots_;
+    PTP_POOL pool_ = nullptr;
+    TP_CALLBACK_ENVIRON environment_{};
     Round round_;
     std::array<std::optional<LPARAM>, kClientCount> awaited_;
     bool open_ = false;

@@ -4,9 +4,10 @@
 // (Path1 to Path3, Interval 1) already stored: both programs read the same three files.
 // Usage: floor_bench METER.exe FLOOR.exe [rounds] [seconds]
 //
-// - Start to icon: from CreateProcess until the notification area holds one icon more. Wine's
-//   explorer makes a tooltip window for each icon it takes, owned by its tray window; the
-//   count of those is the number of icons, read without disturbing either program.
+// - Start to icon: from CreateProcess until the notification area holds one icon more, in
+//   each round and in twice as many start-and-stop rounds after them. Wine's explorer makes
+//   a tooltip window for each icon it takes, owned by its tray window; the count of those is
+//   the number of icons, read without disturbing either program.
 // - CPU per tick: the time on the CPU of all the process's threads over the seconds both ran,
 //   divided by those seconds (both tick once a second).
 // - Private bytes (PagefileUsage: Wine leaves PrivateUsage at 0) and working set at the end.
@@ -89,16 +90,15 @@ std::string ReadText(const std::wstring& path) {
 // Under Wine each program is a Linux process, whose threads' time on the CPU Linux counts in
 // nanoseconds (/proc/N/task/T/schedstat, read through drive Z:); Wine's own answer for
 // another process is 0 and Linux's tick count moves in 10 ms steps, too coarse for a tick.
-// The process is the live one whose name is the program's file name: one of each runs at a
-// time.
-std::wstring UnixProcess(const std::wstring& exe) {
+// The process is the one named as the program's file that was not there before the start:
+// the one before it may still be on its way out.
+std::set<std::wstring> UnixProcesses(const std::wstring& exe) {
     const std::string name(exe.begin() + static_cast<std::ptrdiff_t>(exe.rfind(L'\\') + 1),
                            exe.end());
     WIN32_FIND_DATAW found;
     const HANDLE search = ::FindFirstFileW(L"Z:\\proc\\*", &found);
-    std::wstring match;
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more && match.empty();
-         more = ::FindNextFileW(search, &found)) {
+    std::set<std::wstring> matches;
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search, &found)) {
         const std::wstring dir = std::wstring(L"Z:\\proc\\") + found.cFileName;
         if (found.cFileName[0] < L'1' || found.cFileName[0] > L'9' ||
             ReadText(dir + L"\\comm") != name + "\n") {
@@ -108,13 +108,13 @@ std::wstring UnixProcess(const std::wstring& exe) {
         const std::string stat = ReadText(dir + L"\\stat");
         const std::size_t state = stat.rfind(") ");
         if (state != std::string::npos && stat.size() > state + 2 && stat[state + 2] != 'Z') {
-            match = dir;
+            matches.insert(dir);
         }
     }
     if (search != INVALID_HANDLE_VALUE) {
         ::FindClose(search);
     }
-    return match;
+    return matches;
 }
 
 // Adds the time on the CPU of each thread of the process; a thread that has ended keeps the
@@ -146,6 +146,7 @@ double TotalMs(const ThreadTimes& times) {
 
 bool Start(const Program& program, Running& run) {
     const int before = TrayIcons();
+    const std::set<std::wstring> earlier = UnixProcesses(program.exe);
     std::wstring command = L"\"" + program.exe + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -163,7 +164,11 @@ bool Start(const Program& program, Running& run) {
         ::Sleep(1);
     }
     run.figures.toIcon = Seconds(run.started, Now());
-    run.unixProcess = UnixProcess(program.exe);
+    for (const std::wstring& process : UnixProcesses(program.exe)) {
+        if (earlier.count(process) == 0) {
+            run.unixProcess = process;
+        }
+    }
     if (run.unixProcess.empty()) {
         std::fprintf(stderr, "%s: its Linux process is not in Z:\\proc\n", program.name);
         return false;
@@ -236,24 +241,26 @@ std::set<std::wstring> Modules(HANDLE process) {
     return names;
 }
 
-void Summarise(const char* figure, const char* unit, const std::vector<Figures>& floor,
-               const std::vector<Figures>& meter, double Figures::*field) {
-    const auto spread = [&](const std::vector<Figures>& all, double out[3]) {
-        std::vector<double> values;
-        values.reserve(all.size());
-        for (const Figures& f : all) {
-            values.push_back(f.*field);
-        }
-        std::sort(values.begin(), values.end());
-        out[0] = values.front();
-        out[1] = values[values.size() / 2];
-        out[2] = values.back();
-    };
-    double f[3], m[3];
-    spread(floor, f);
-    spread(meter, m);
-    std::printf("%-22s %-3s floor %9.3f %9.3f %9.3f   meter %9.3f %9.3f %9.3f   ratio %.2fx\n",
-                figure, unit, f[0], f[1], f[2], m[0], m[1], m[2], f[1] > 0 ? m[1] / f[1] : 0.0);
+// Min, median and max of each side, and the ratio of the medians.
+void Summarise(const char* figure, const char* unit, std::vector<double> floor,
+               std::vector<double> meter) {
+    std::sort(floor.begin(), floor.end());
+    std::sort(meter.begin(), meter.end());
+    const double f = floor[floor.size() / 2];
+    const double m = meter[meter.size() / 2];
+    std::printf(
+        "%-14s %-2s %2zu x floor %8.3f %8.3f %8.3f   meter %8.3f %8.3f %8.3f   ratio %.2fx\n",
+        figure, unit, floor.size(), floor.front(), f, floor.back(), meter.front(), m, meter.back(),
+        f > 0 ? m / f : 0.0);
+}
+
+std::vector<double> Column(const std::vector<Figures>& rounds, double Figures::*field) {
+    std::vector<double> values;
+    values.reserve(rounds.size());
+    for (const Figures& figures : rounds) {
+        values.push_back(figures.*field);
+    }
+    return values;
 }
 
 std::wstring Wide(const char* text) {
@@ -326,14 +333,27 @@ int main(int argc, char** argv) {
             results[p].push_back(f);
         }
     }
+    // The start alone, more often: it moves most from run to run.
+    std::vector<double> starts[2] = {Column(results[0], &Figures::toIcon),
+                                     Column(results[1], &Figures::toIcon)};
+    for (int i = 0; i < 2 * rounds && ok; ++i) {
+        for (const int p : {i % 2, 1 - i % 2}) {
+            Running run;
+            ok = Start(programs[p], run) && Stop(programs[p], run) && ok;
+            starts[p].push_back(run.figures.toIcon);
+        }
+    }
     if (!ok || results[0].empty()) {
         return 1;
     }
-    std::printf("%d rounds of %.0f s; min, median and max of each, ratio of the medians:\n",
-                static_cast<int>(results[0].size()), seconds);
-    Summarise("start to icon", "s", results[0], results[1], &Figures::toIcon);
-    Summarise("CPU per tick", "ms", results[0], results[1], &Figures::cpuPerTick);
-    Summarise("private bytes", "KB", results[0], results[1], &Figures::privateKb);
-    Summarise("working set", "KB", results[0], results[1], &Figures::workingSetKb);
+    std::printf("%d rounds of %.0f s, %d more starts; min, median and max, ratio of the medians:\n",
+                static_cast<int>(results[0].size()), seconds, 2 * rounds);
+    Summarise("start to icon", "s", starts[0], starts[1]);
+    Summarise("CPU per tick", "ms", Column(results[0], &Figures::cpuPerTick),
+              Column(results[1], &Figures::cpuPerTick));
+    Summarise("private bytes", "KB", Column(results[0], &Figures::privateKb),
+              Column(results[1], &Figures::privateKb));
+    Summarise("working set", "KB", Column(results[0], &Figures::workingSetKb),
+              Column(results[1], &Figures::workingSetKb));
     return 0;
 }

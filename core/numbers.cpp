@@ -1,10 +1,12 @@
 #include "core/numbers.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 namespace vantorel {
 namespace {
@@ -56,6 +58,36 @@ std::optional<std::uint64_t> RoundToHundredths(double value) {
     const double aboveHalf = (product - whole) - 0.5;
     const bool up = aboveHalf > 0.0 || (aboveHalf == 0.0 && error >= 0.0);
     return static_cast<std::uint64_t>(whole) + (up ? 1 : 0);
+}
+
+// mantissa * 2^exponent written out in full, up to the 309 digits of the largest double:
+// shifted in base 10^9 limbs, least significant first.
+std::string WholeDigits(std::uint64_t mantissa, int exponent) {
+    constexpr std::uint64_t kLimb = 1'000'000'000;
+    std::vector<std::uint32_t> limbs;
+    for (; mantissa != 0; mantissa /= kLimb) {
+        limbs.push_back(static_cast<std::uint32_t>(mantissa % kLimb));
+    }
+    while (exponent > 0) {
+        const int shift = std::min(exponent, 32);  // a limb shifted by 32 still fits 64 bits
+        std::uint64_t carry = 0;
+        for (std::uint32_t& limb : limbs) {
+            const std::uint64_t value = (std::uint64_t{limb} << shift) + carry;
+            limb = static_cast<std::uint32_t>(value % kLimb);
+            carry = value / kLimb;
+        }
+        for (; carry != 0; carry /= kLimb) {
+            limbs.push_back(static_cast<std::uint32_t>(carry % kLimb));
+        }
+        exponent -= shift;
+    }
+    std::string text = std::to_string(limbs.back());
+    for (auto limb = limbs.rbegin() + 1; limb != limbs.rend(); ++limb) {
+        const std::string digits = std::to_string(*limb);
+        text.append(9 - digits.size(), '0');
+        text += digits;
+    }
+    return text;
 }
 
 // 0 to 99 as two digits.
@@ -227,25 +259,27 @@ std::string FormatPercent(double fraction, const NumberLocale& locale) {
         integerDigits = std::to_string(*cents / 100);
         decimals = TwoDigits(static_cast<int>(*cents % 100));
     } else {
-        // Beyond the exact integer path: fixed-point rendering of the exact binary value,
-        // whose ties round to even. A tie in the third decimal is only possible at x.125,
-        // x.375, x.625 and x.875 (halves of hundredths that a double holds exactly); those
-        // round away from zero instead, as on the fast path.
-        double whole = 0.0;
-        const double part = std::modf(magnitude, &whole);
-        const double eighths = part * 8.0;
-        const bool tie = eighths == std::floor(eighths) && std::fmod(eighths, 2.0) == 1.0;
-        char buffer[400];
-        if (tie) {
-            const int length = std::snprintf(buffer, sizeof buffer, "%.0f", whole);
-            integerDigits.assign(buffer, static_cast<std::size_t>(length));
-            decimals = TwoDigits(static_cast<int>(part * 100.0) + 1);
+        // Beyond that range a double has at most eight binary places: it is mantissa *
+        // 2^exponent, and its hundredths come from integers too.
+        const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+        constexpr std::uint64_t kHidden = std::uint64_t{1} << 52;
+        const std::uint64_t mantissa = (bits & (kHidden - 1)) | kHidden;
+        const int exponent = static_cast<int>(bits >> 52) - 1075;
+        if (exponent < 0) {
+            const int places = -exponent;
+            std::uint64_t whole = mantissa >> places;
+            const std::uint64_t part = mantissa & ((std::uint64_t{1} << places) - 1);
+            // An exact half of a hundredth rounds up, as on the fast path.
+            std::uint64_t hundredths = (part * 100 + (std::uint64_t{1} << (places - 1))) >> places;
+            if (hundredths == 100) {
+                ++whole;
+                hundredths = 0;
+            }
+            integerDigits = std::to_string(whole);
+            decimals = TwoDigits(static_cast<int>(hundredths));
         } else {
-            const int length = std::snprintf(buffer, sizeof buffer, "%.2f", magnitude);
-            const std::string_view text(buffer, static_cast<std::size_t>(length));
-            const std::size_t point = text.find('.');
-            integerDigits = text.substr(0, point);
-            decimals = text.substr(point + 1);
+            integerDigits = WholeDigits(mantissa, exponent);
+            decimals = "00";
         }
     }
     if (integerDigits == "0") {

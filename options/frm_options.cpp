@@ -343,7 +343,7 @@ void FrmOptions::UpDown1_Delta(int delta) {
     const double value = std::fmin(std::fmax(IntervalValue(txtUpdate), kMinInterval), kMaxInterval);
     double next = delta > 0 ? std::floor(value) + 1.0 : std::ceil(value) - 1.0;
     next = std::fmin(std::fmax(next, kMinInterval), kMaxInterval);
-    txtUpdate.SetText(std::to_wstring(static_cast<int>(next)));
+    txtUpdate.SetText(Widen(std::to_string(static_cast<int>(next))));
 }
 
 LRESULT FrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

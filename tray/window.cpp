@@ -35,8 +35,11 @@ bool IsPushButton(HWND control) {
 
 }  // namespace
 
+// Registered on first use by the window thread, the only one that makes windows: a plain
+// static needs no guard, which would bring the thread runtime into the program.
 ATOM Window::ClassAtom() {
-    static const ATOM atom = [] {
+    static ATOM atom = 0;
+    if (atom == 0) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = Procedure;
@@ -44,8 +47,8 @@ ATOM Window::ClassAtom() {
         wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = kWindowClass;
-        return ::RegisterClassExW(&wc);
-    }();
+        atom = ::RegisterClassExW(&wc);
+    }
     return atom;
 }
 

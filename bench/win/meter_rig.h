@@ -90,13 +90,14 @@ struct ShellWatch {
     NOTIFYICONDATAA last{};
     std::set<HICON> icons;
     unsigned long long calls = 0;
+    ShellNotify shell;  // the real notification area as well, when set
 
     ShellNotify Notify() {
-        return [this](DWORD, const NOTIFYICONDATAA& record) {
+        return [this](DWORD message, const NOTIFYICONDATAA& record) {
             last = record;
             icons.insert(record.hIcon);
             ++calls;
-            return TRUE;
+            return shell ? shell(message, record) : TRUE;
         };
     }
 };
@@ -105,7 +106,8 @@ struct ShellWatch {
 // caller: ticks are sent, so their number is exact.
 class Meter {
   public:
-    explicit Meter(const Clients& clients)
+    // With realShell the icon also goes to the notification area, not only to the record.
+    explicit Meter(const Clients& clients, bool realShell = false)
         : frm_(OptionsServices{settings_, shell_.Notify(),
                                [](HWND, const std::wstring& text) {
                                    std::fwprintf(stderr, L"message: %ls\n", text.c_str());
@@ -117,6 +119,9 @@ class Meter {
             settings_.Write(L"Path" + std::to_wstring(i + 1), clients.dir(i));
         }
         settings_.Write(L"Interval", L"60");
+        if (realShell) {
+            shell_.shell = RealShellNotify();
+        }
         frm_.Start();
     }
 

@@ -306,7 +306,7 @@ void FrmOptions::cmdOK_Click() {
         if (!SettingFits(field->Text())) {
             services_.tell(hwnd(), std::wstring(L"The setting \"") + key +
                                        L"\" is too long to be saved: at most " +
-                                       std::to_wstring(kMaxSettingChars) + L" characters.");
+                                       Widen(std::to_string(kMaxSettingChars)) + L" characters.");
             ::SetFocus(field->hwnd());
             return;
         }

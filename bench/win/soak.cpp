@@ -57,14 +57,16 @@ long long PrivateBytes() {
     return static_cast<long long>(memory.PagefileUsage);
 }
 
+DWORD WINAPI WaitForEvent(void* event) {
+    return ::WaitForSingleObject(event, INFINITE);
+}
+
 // What one more thread commits (under Wine about a megabyte). The reads run on the system
 // thread pool, which may add a worker when ticks come back to back: that is no leak.
 long long ThreadCommit() {
     const HANDLE stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const long long before = PrivateBytes();
-    const HANDLE thread = ::CreateThread(
-        nullptr, 0, [](void* event) -> DWORD { return ::WaitForSingleObject(event, INFINITE); },
-        stop, 0, nullptr);
+    const HANDLE thread = ::CreateThread(nullptr, 0, WaitForEvent, stop, 0, nullptr);
     ::Sleep(50);
     const long long commit = PrivateBytes() - before;
     ::SetEvent(stop);

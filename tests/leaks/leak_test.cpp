@@ -106,6 +106,8 @@ TEST(Leaks, AMeterGoneWhileAReadHangsLeaksNothingOnceTheReadReturns) {
     EXPECT_FALSE(reads.OnlyCopy()) << "the hung read still holds its slot";
     reads.Release();
     EXPECT_TRUE(PumpUntil([&] { return reads.OnlyCopy(); })) << "the slot goes with the read";
+    // The pool's threads end a moment after their last read has let go of its slot.
+    PumpUntil([&] { return ProbeHandles().kernel == kernel; }, 5000);
     EXPECT_EQ(ProbeHandles().kernel, kernel);
     EXPECT_EQ(CountThreadWindows(), windows);
 }

@@ -176,13 +176,17 @@ void FrmOptions::FollowTrayScale(bool readd) {
     // Only now do the old pictures go: the shell holds the new one.
 }
 
-void FrmOptions::Form_Load() {
-    const TickHold hold(*this);
-    // The icon is there before any setting is read.
+void FrmOptions::BeforeControls() {
+    // The load's first step, taken before the thirteen controls are made: the icon is the
+    // meter's face, and it is there before any setting is read.
     tray_.Fill(hwnd());
     tray_.SetTrayPicture("Dish0");
     tray_.SetTrayTip("0%");
     tray_.Add();
+}
+
+void FrmOptions::Form_Load() {
+    const TickHold hold(*this);
 
     for (std::size_t i = 0; i < txtPath.size(); ++i) {
         txtPath[i].SetText(ReadSetting(services_.settings, kPathKeys[i]));

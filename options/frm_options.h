@@ -75,6 +75,7 @@ class FrmOptions : public Window {
     Frame Describe() const override;
     void CreateControls() override;
     void Layout(UINT dpi) override;
+    void BeforeControls() override;
     void Form_Load() override;
     bool Form_QueryUnload(CloseReason reason) override;
     void Form_Unload() override;

@@ -139,6 +139,7 @@ void Window::Load() {
         ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(frame.icon));
         ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(frame.icon));
     }
+    BeforeControls();
     const UINT dpi = Dpi();
     CreateControls();
     Layout(dpi);

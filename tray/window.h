@@ -109,6 +109,8 @@ class Window {
     virtual void CreateControls() = 0;
     // Places every control for the window's DPI; runs after creation and on a DPI change.
     virtual void Layout(UINT dpi) = 0;
+    // Runs once the window exists, before its controls are made: what must be there soonest.
+    virtual void BeforeControls() {}
     virtual void Form_Load() {}
     // Returns false to cancel the close and keep the window loaded.
     virtual bool Form_QueryUnload(CloseReason /*reason*/) { return true; }

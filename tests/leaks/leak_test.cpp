@@ -34,12 +34,15 @@ TEST(HandleProbe, SeesALeakOfEachKind) {
     const HandlesInUse inUse = CountHandlesInUse();
     const HBRUSH brushes[] = {::CreateSolidBrush(RGB(1, 1, 1)), ::CreateSolidBrush(RGB(2, 2, 2))};
     const HMENU kept = ::CreateMenu();
+    const HANDLE kernelKept = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HandlesInUse more = CountHandlesInUse();
+    EXPECT_EQ(more.kernel, inUse.kernel + 4) << "kernel handles step by four";
     EXPECT_EQ(more.gdi, inUse.gdi + 2);
     EXPECT_GT(more.user, inUse.user);
     ::DeleteObject(brushes[1]);
     ::DeleteObject(brushes[0]);
     ::DestroyMenu(kept);
+    ::CloseHandle(kernelKept);
     EXPECT_EQ(CountHandlesInUse(), inUse);
 }
 
@@ -96,9 +99,9 @@ TEST(Leaks, AMeterGoneWhileAReadHangsLeaksNothingOnceTheReadReturns) {
         PumpUntil([&] { return first.OnlyCopy(); });
     }
     const HeldReads reads({L"0.5"});
-    // Threads and events are kernel objects; the GDI and USER slots a meter frees come back
-    // in another order each time, so only the kernel slot can tell here.
-    const std::uintptr_t kernel = ProbeHandles().kernel;
+    // Threads and events are kernel objects. Counted, not probed: the slots a meter frees
+    // come back in another order each time.
+    const std::uintptr_t kernel = CountHandlesInUse().kernel;
     const int windows = CountThreadWindows();
 
     EndWhileAReadHangs(reads);
@@ -107,8 +110,8 @@ TEST(Leaks, AMeterGoneWhileAReadHangsLeaksNothingOnceTheReadReturns) {
     reads.Release();
     EXPECT_TRUE(PumpUntil([&] { return reads.OnlyCopy(); })) << "the slot goes with the read";
     // The pool's threads end a moment after their last read has let go of its slot.
-    PumpUntil([&] { return ProbeHandles().kernel == kernel; }, 5000);
-    EXPECT_EQ(ProbeHandles().kernel, kernel);
+    PumpUntil([&] { return CountHandlesInUse().kernel == kernel; }, 5000);
+    EXPECT_EQ(CountHandlesInUse().kernel, kernel);
     EXPECT_EQ(CountThreadWindows(), windows);
 }
 

@@ -38,6 +38,7 @@ inline HandleProbe ProbeHandles() {
 // freeing handles leaves the free slots in another order, which moves ProbeHandles but not
 // this; a leak does.
 struct HandlesInUse {
+    std::uintptr_t kernel = 0;
     std::uintptr_t gdi = 0;
     std::uintptr_t user = 0;
     bool operator==(const HandlesInUse&) const = default;
@@ -45,10 +46,13 @@ struct HandlesInUse {
 
 inline HandlesInUse CountHandlesInUse() {
     constexpr std::size_t kMany = 4000;
+    std::vector<HANDLE> events;
     std::vector<HBRUSH> brushes;
     std::vector<HMENU> menus;
     HandlesInUse count;
     for (std::size_t i = 0; i < kMany; ++i) {
+        events.push_back(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        count.kernel = std::max(count.kernel, reinterpret_cast<std::uintptr_t>(events.back()));
         brushes.push_back(::CreateSolidBrush(RGB(1, 2, 3)));
         menus.push_back(::CreatePopupMenu());
         count.gdi = std::max(count.gdi, reinterpret_cast<std::uintptr_t>(brushes.back()) & 0xFFFF);
@@ -57,6 +61,7 @@ inline HandlesInUse CountHandlesInUse() {
     // Freed last first, so the free slots stand in their old order again: the next handle
     // made takes the slot it would have taken without the count.
     for (std::size_t i = kMany; i-- > 0;) {
+        ::CloseHandle(events[i]);
         ::DeleteObject(brushes[i]);
         ::DestroyMenu(menus[i]);
     }

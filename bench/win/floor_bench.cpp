@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/win/process_window.h"
 #include "tray/popup_menu.h"
 
 namespace {
@@ -176,35 +177,14 @@ bool Start(const Program& program, Running& run) {
     return true;
 }
 
-struct FindWindowOf {
-    DWORD pid;
-    HWND found;
-    bool meter;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindWindowOf*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    wchar_t title[32] = {};
-    ::GetWindowTextW(window, title, 32);
-    if (pid == find->pid &&
-        (std::wstring(title) == L"Vantorel" || std::wstring(title) == L"VantorelFloor")) {
-        find->found = window;
-        find->meter = std::wstring(title) == L"Vantorel";
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Ends it as a user would: "Exit" from the meter's menu, closing the floor's window. Known by
 // its window, either program can stand on either side (two builds of the meter, say).
 bool Stop(const Program& program, Running& run) {
-    FindWindowOf find{run.process.dwProcessId, nullptr, false};
-    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&find));
-    if (find.found != nullptr) {
-        ::PostMessageW(find.found, find.meter ? WM_COMMAND : WM_CLOSE,
-                       find.meter ? vantorel::PopupMenu::kExitId : 0, 0);
+    const DWORD pid = run.process.dwProcessId;
+    if (const HWND meter = vantorel::bench::FindProcessWindow(pid, L"Vantorel")) {
+        ::PostMessageW(meter, WM_COMMAND, vantorel::PopupMenu::kExitId, 0);
+    } else if (const HWND floor = vantorel::bench::FindProcessWindow(pid, L"VantorelFloor")) {
+        ::PostMessageW(floor, WM_CLOSE, 0, 0);
     }
     const bool ended = ::WaitForSingleObject(run.process.hProcess, 10000) == WAIT_OBJECT_0;
     if (!ended) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/win/process_window.h"
 #include "options/settings.h"
 #include "tray/popup_menu.h"
 
@@ -73,24 +74,6 @@ struct Run {
     DWORD exitCode;
 };
 
-struct FindMeter {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindMeterWindow(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindMeter*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    wchar_t title[32] = {};
-    ::GetWindowTextW(window, title, 32);
-    if (pid == find->pid && std::wstring(title) == L"Vantorel") {
-        find->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 std::optional<Run> Once(const std::wstring& exe) {
     const HANDLE pipe =
         ::CreateNamedPipeW(L"\\\\.\\pipe\\State.SAH", PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED,
@@ -132,10 +115,8 @@ std::optional<Run> Once(const std::wstring& exe) {
     run.privateBytes = memory.PagefileUsage;
 
     // Ends it as a user does, with "Exit" from its menu.
-    FindMeter find{process.dwProcessId, nullptr};
-    ::EnumWindows(FindMeterWindow, reinterpret_cast<LPARAM>(&find));
-    if (find.found != nullptr) {
-        ::PostMessageW(find.found, WM_COMMAND, PopupMenu::kExitId, 0);
+    if (const HWND meter = vantorel::bench::FindProcessWindow(process.dwProcessId, L"Vantorel")) {
+        ::PostMessageW(meter, WM_COMMAND, PopupMenu::kExitId, 0);
     }
     if (::WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
         std::fprintf(stderr, "the meter did not end on Exit\n");

@@ -4,20 +4,22 @@
 
 namespace vantorel {
 
-struct ClientReader::Slot {
-    Slot(ProgressReader reader, WPARAM slotIndex) : read(std::move(reader)), index(slotIndex) {}
+// What the reader and its reads share. A read still out when the reader goes keeps it alive.
+struct ClientReader::Shared {
+    explicit Shared(ProgressReader reader) : read(std::move(reader)) {}
 
     const ProgressReader read;
-    const WPARAM index;
-    // Written by the window thread only while no read is out.
-    PathString directory;
+    // Each written by the window thread only while its client has no read out.
+    ClientDirectories directories;
 
     SRWLOCK lock = SRWLOCK_INIT;
     // Under the lock:
-    HWND window = nullptr;  // where the answer goes; none once the reader has let go
-    bool busy = false;
-    LPARAM serial = 0;
-    std::optional<double> value;
+    HWND window = nullptr;  // where the round's answer goes; none once the round is closed
+    LPARAM round = 0;
+    int awaited = 0;                                // reads the round still waits for
+    std::array<bool, kClientCount> busy{};          // a read is out
+    std::array<bool, kClientCount> counted{};       // ... and the round waits for it
+    std::array<std::optional<double>, kClientCount> values;
 };
 
 namespace {
@@ -35,11 +37,12 @@ class Locked {
 
 }  // namespace
 
-ClientReader::ClientReader(const ProgressReader& read) {
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-        slots_[i] = std::make_shared<Slot>(read, i);
-    }
-}
+struct ClientReader::Job {
+    std::shared_ptr<Shared> shared;
+    std::size_t index;
+};
+
+ClientReader::ClientReader(const ProgressReader& read) : shared_(std::make_shared<Shared>(read)) {}
 
 ClientReader::~ClientReader() {
     Abandon();
@@ -51,51 +54,57 @@ ClientReader::~ClientReader() {
 }
 
 void CALLBACK ClientReader::Run(PTP_CALLBACK_INSTANCE, void* context) {
-    const std::unique_ptr<std::shared_ptr<Slot>> owner(
-        static_cast<std::shared_ptr<Slot>*>(context));
-    Slot& slot = **owner;
+    const std::unique_ptr<Job> job(static_cast<Job*>(context));
+    Shared& shared = *job->shared;
+    const std::size_t i = job->index;
     // Nothing leaves a pool thread: the program is built without exceptions, and an error of
     // the library ends it here as on the window thread.
-    const std::optional<double> value = slot.read(slot.directory);
-    const Locked locked(slot.lock);
-    slot.value = value;
-    slot.busy = false;
-    if (slot.window != nullptr) {
-        ::PostMessageW(slot.window, WMAPP_CLIENTREAD, slot.index, slot.serial);
+    const std::optional<double> value = shared.read(shared.directories[i]);
+    const Locked locked(shared.lock);
+    shared.values[i] = value;
+    shared.busy[i] = false;
+    // One message a round, from its last read: each message wakes the window thread.
+    if (std::exchange(shared.counted[i], false) && --shared.awaited == 0 &&
+        shared.window != nullptr) {
+        ::PostMessageW(shared.window, WMAPP_CLIENTREAD, 0, shared.round);
     }
 }
 
 void ClientReader::Begin(HWND window, const ClientDirectories& directories) {
     round_ = Round{directories, {}};
-    awaited_ = {};
+    asked_ = {};
     open_ = true;
     const std::size_t reads = ClientsToRead(directories);
-    for (std::size_t i = 0; i < reads; ++i) {
-        Slot& slot = *slots_[i];
-        {
-            const Locked locked(slot.lock);
-            if (slot.busy) {
-                if (slot.directory == directories[i]) {
-                    slot.window = window;
-                    awaited_[i] = slot.serial;
-                }
-                continue;
+    std::array<bool, kClientCount> submit{};
+    {
+        const Locked locked(shared_->lock);
+        shared_->window = window;
+        shared_->round = static_cast<LPARAM>(++serial_);
+        for (std::size_t i = 0; i < reads; ++i) {
+            if (shared_->busy[i] && shared_->directories[i] != directories[i]) {
+                continue;  // still reading another folder: no value this round
             }
-            slot.directory = directories[i];
-            slot.busy = true;
-            slot.serial = static_cast<LPARAM>(++serial_);
-            slot.window = window;
-            awaited_[i] = slot.serial;
+            if (!shared_->busy[i]) {
+                shared_->directories[i] = directories[i];
+                shared_->busy[i] = submit[i] = true;
+            }
+            shared_->counted[i] = asked_[i] = true;
+            ++shared_->awaited;
         }
-        if (!Submit(slots_[i])) {
-            const Locked locked(slot.lock);
-            slot.busy = false;
-            awaited_[i].reset();
+    }
+    // Submitted once the round is whole, so a quick read cannot end it early.
+    for (std::size_t i = 0; i < reads; ++i) {
+        if (submit[i] && !Submit(i)) {
+            const Locked locked(shared_->lock);
+            shared_->busy[i] = false;
+            if (std::exchange(shared_->counted[i], false)) {
+                --shared_->awaited;
+            }
         }
     }
 }
 
-bool ClientReader::Submit(const std::shared_ptr<Slot>& slot) {
+bool ClientReader::Submit(std::size_t index) {
     if (pool_ == nullptr) {
         pool_ = ::CreateThreadpool(nullptr);
         if (pool_ == nullptr) {
@@ -107,53 +116,45 @@ bool ClientReader::Submit(const std::shared_ptr<Slot>& slot) {
         InitializeThreadpoolEnvironment(&environment_);
         SetThreadpoolCallbackPool(&environment_, pool_);
     }
-    auto context = std::make_unique<std::shared_ptr<Slot>>(slot);
-    if (!::TrySubmitThreadpoolCallback(Run, context.get(), &environment_)) {
+    auto job = std::make_unique<Job>(Job{shared_, index});
+    if (!::TrySubmitThreadpoolCallback(Run, job.get(), &environment_)) {
         return false;
     }
     // The read owns it now and lets it go when it returns.
-    static_cast<void>(context.release());
+    static_cast<void>(job.release());
     return true;
 }
 
-bool ClientReader::Answer(WPARAM wParam, LPARAM lParam) {
-    if (!open_ || wParam >= kClientCount || awaited_[wParam] != lParam) {
-        return false;
-    }
-    Slot& slot = *slots_[wParam];
-    {
-        const Locked locked(slot.lock);
-        if (slot.busy || slot.serial != lParam) {
-            return false;
-        }
-        round_.values[wParam] = slot.value;
-    }
-    awaited_[wParam].reset();
-    return Answered();
+bool ClientReader::Answer(LPARAM lParam) const {
+    return open_ && lParam == static_cast<LPARAM>(serial_);
 }
 
 bool ClientReader::Answered() const {
-    for (const std::optional<LPARAM>& serial : awaited_) {
-        if (serial) {
-            return false;
-        }
-    }
-    return true;
+    const Locked locked(shared_->lock);
+    return shared_->awaited == 0;
 }
 
 ClientReader::Round ClientReader::Take() {
-    open_ = false;
-    awaited_ = {};
+    {
+        const Locked locked(shared_->lock);
+        for (std::size_t i = 0; i < kClientCount; ++i) {
+            // A read still out counts as no value.
+            if (asked_[i] && !shared_->counted[i]) {
+                round_.values[i] = shared_->values[i];
+            }
+        }
+    }
+    Abandon();
     return std::exchange(round_, Round{});
 }
 
 void ClientReader::Abandon() {
     open_ = false;
-    awaited_ = {};
-    for (const std::shared_ptr<Slot>& slot : slots_) {
-        const Locked locked(slot->lock);
-        slot->window = nullptr;
-    }
+    asked_ = {};
+    const Locked locked(shared_->lock);
+    shared_->window = nullptr;
+    shared_->counted = {};
+    shared_->awaited = 0;
 }
 
 }  // namespace vantorel

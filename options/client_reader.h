@@ -3,9 +3,10 @@
 // off can hold an open for half a minute, and a window thread waiting on it would answer
 // nothing. Each client has at most one read out at a time, run by a thread pool of the
 // reader's own with one thread per client, so a hung read never waits behind another and the
-// threads are as many however long a folder hangs. The answer comes back to the window as
-// WMAPP_CLIENTREAD and is taken on the window thread. A read that never returns holds only its
-// client's slot, which it shares with the reader, so the reader and the window may go first.
+// threads are as many however long a folder hangs. The last read a round waits for tells the
+// window once, with WMAPP_CLIENTREAD, and the round is taken on the window thread. A read that
+// never returns holds only the state it shares with the reader, so the reader and the window
+// may go first.
 
 #include <windows.h>
 
@@ -17,7 +18,7 @@
 
 namespace vantorel {
 
-// A client's read has answered: wParam the client's index, lParam the read's number.
+// Every read a round waits for has answered: lParam the round's number.
 inline constexpr UINT WMAPP_CLIENTREAD = WM_APP + 2;
 
 class ClientReader {
@@ -39,8 +40,8 @@ class ClientReader {
     // earlier read of the same directory is still out joins the round with that read; one
     // still reading another directory gives no value this round.
     void Begin(HWND window, const ClientDirectories& directories);
-    // Takes an answer; gives whether the round now has every answer it waits for.
-    bool Answer(WPARAM wParam, LPARAM lParam);
+    // Whether an answer is the open round's.
+    bool Answer(LPARAM lParam) const;
     // A round has begun and not been taken yet.
     bool Open() const { return open_; }
     bool Answered() const;
@@ -50,16 +51,17 @@ class ClientReader {
     void Abandon();
 
   private:
-    struct Slot;
+    struct Shared;
+    struct Job;
     static void CALLBACK Run(PTP_CALLBACK_INSTANCE instance, void* context);
 
-    bool Submit(const std::shared_ptr<Slot>& slot);
+    bool Submit(std::size_t index);
 
-    std::array<std::shared_ptr<Slot>, kClientCount> slots_;
+    std::shared_ptr<Shared> shared_;
     PTP_POOL pool_ = nullptr;
     TP_CALLBACK_ENVIRON environment_{};
     Round round_;
-    std::array<std::optional<LPARAM>, kClientCount> awaited_;
+    std::array<bool, kClientCount> asked_{};
     bool open_ = false;
     ULONG_PTR serial_ = 0;
 };

@@ -239,13 +239,16 @@ void FrmOptions::tmrCheck_Timer() {
     reader_.Begin(hwnd(), directories);
     if (reader_.Answered()) {
         ShowReadings();
-    } else {
-        ::SetTimer(hwnd(), kReadTimerId, kReadWaitMs, nullptr);
+    } else if (tmrCheck.Period() > kReadWaitMs) {
+        // Otherwise the next tick comes first and shows the round.
+        readTimer_ = ::SetTimer(hwnd(), kReadTimerId, kReadWaitMs, nullptr) != 0;
     }
 }
 
 void FrmOptions::ShowReadings() {
-    ::KillTimer(hwnd(), kReadTimerId);
+    if (std::exchange(readTimer_, false)) {
+        ::KillTimer(hwnd(), kReadTimerId);
+    }
     const ClientReader::Round round = reader_.Take();
     // The poll asks for the clients in order, so its n-th read is the n-th value gathered.
     std::size_t next = 0;
@@ -377,7 +380,7 @@ LRESULT FrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WMAPP_CLIENTREAD:
-            if (reader_.Answer(wParam, lParam)) {
+            if (reader_.Answer(lParam)) {
                 ShowReadingsUnlessHeld();
             }
             return 0;

@@ -134,6 +134,7 @@ class FrmOptions : public Window {
     int tickHolds_ = 0;
     bool tickWaiting_ = false;
     bool readingsWaiting_ = false;
+    bool readTimer_ = false;
     std::unique_ptr<FrmAbout> frmAbout_;
 };
 

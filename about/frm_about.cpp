@@ -25,11 +25,12 @@ std::wstring JoinLines(std::initializer_list<const wchar_t*> lines) {
 }
 
 // The instructions box is read-only but multi-line, and a multi-line edit keeps Enter and
-// Escape for itself; here they belong to the window ("OK").
-LRESULT CALLBACK InstructionsProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR /*id*/, DWORD_PTR /*data*/) {
+// Escape for itself; here they belong to the window ("OK"). The edit's own procedure is kept
+// in the box's user data.
+LRESULT CALLBACK InstructionsProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto edit = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_GETDLGCODE) {
-        LRESULT code = ::DefSubclassProc(hwnd, message, wParam, lParam);
+        LRESULT code = ::CallWindowProcW(edit, hwnd, message, wParam, lParam);
         code &= ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
         if (lParam != 0) {
             const MSG* pending = reinterpret_cast<const MSG*>(lParam);
@@ -40,7 +41,7 @@ LRESULT CALLBACK InstructionsProcedure(HWND hwnd, UINT message, WPARAM wParam, L
         }
         return code;
     }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    return ::CallWindowProcW(edit, hwnd, message, wParam, lParam);
 }
 
 }  // namespace
@@ -100,6 +101,7 @@ Window::Frame FrmAbout::Describe() const {
 }
 
 void FrmAbout::CreateControls() {
+    LoadCommonControls();  // for the badge's tooltip
     const HWND self = hwnd();
     // Created in tab order: the title and the credits, the button, the instructions.
     lblTitle.Create(self, WC_STATICW, L"Vantorel V1.0", SS_LEFT | SS_NOPREFIX, 0, kTitleId,
@@ -114,7 +116,10 @@ void FrmAbout::CreateControls() {
     Image2.Create(self, WC_STATICW, nullptr, SS_OWNERDRAW, 0, kDishId, {120, 120, 480, 480});
     Image1.Create(self, WC_STATICW, nullptr, SS_OWNERDRAW | SS_NOTIFY, 0, kBadgeId,
                   {120, 720, 480, 480});
-    ::SetWindowSubclass(txtInstructions.hwnd(), InstructionsProcedure, 1, 0);
+    const HWND box = txtInstructions.hwnd();
+    ::SetWindowLongPtrW(box, GWLP_USERDATA,
+                        ::SetWindowLongPtrW(box, GWLP_WNDPROC,
+                                            reinterpret_cast<LONG_PTR>(InstructionsProcedure)));
 
     badgeTip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                   WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,

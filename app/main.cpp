@@ -1,7 +1,6 @@
 // Vantorel's entry: start the main window and run the one message loop until it unloads.
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include "options/frm_options.h"
 #include "options/settings.h"
@@ -16,10 +15,6 @@ void Tell(HWND owner, const std::wstring& text) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                        ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
-
     vantorel::RegistrySettings settings;
     vantorel::FrmOptions frmOptions(vantorel::OptionsServices{settings, vantorel::RealShellNotify(),
                                                               Tell, vantorel::UserNumberLocale});

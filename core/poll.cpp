@@ -1,12 +1,17 @@
 #include "core/poll.h"
 
-#include "core/state_file.h"
-
 namespace vantorel {
-namespace {
 
-template <typename Reader>
-PollResult Poll(const ClientDirectories& directories, const NumberLocale& locale, Reader&& read) {
+std::size_t ClientsToRead(const ClientDirectories& directories) {
+    std::size_t count = 0;
+    while (count < kClientCount && !directories[count].empty()) {
+        ++count;
+    }
+    return count;
+}
+
+PollResult PollClients(const ClientDirectories& directories, const NumberLocale& locale,
+                       const ProgressReader& read) {
     PollResult result;
     int count = 0;
     double sum = 0.0;
@@ -27,25 +32,6 @@ PollResult Poll(const ClientDirectories& directories, const NumberLocale& locale
     }
     result.iconKey = IconKey(count == 0 ? 0.0 : sum / count);
     return result;
-}
-
-}  // namespace
-
-std::size_t ClientsToRead(const ClientDirectories& directories) {
-    std::size_t count = 0;
-    while (count < kClientCount && !directories[count].empty()) {
-        ++count;
-    }
-    return count;
-}
-
-PollResult PollClients(const ClientDirectories& directories, const NumberLocale& locale,
-                       const ProgressReader& read) {
-    return Poll(directories, locale, read);
-}
-
-PollResult PollClients(const ClientDirectories& directories, const NumberLocale& locale) {
-    return Poll(directories, locale, ReadClientProgress);
 }
 
 }  // namespace vantorel

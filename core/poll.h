@@ -9,6 +9,7 @@
 
 #include "core/numbers.h"
 #include "core/path_text.h"
+#include "core/state_file.h"
 
 namespace vantorel {
 
@@ -35,6 +36,10 @@ std::size_t ClientsToRead(const ClientDirectories& directories);
 // of the clients that yielded a value, or Dish0 when none did.
 PollResult PollClients(const ClientDirectories& directories, const NumberLocale& locale,
                        const ProgressReader& read);
-PollResult PollClients(const ClientDirectories& directories, const NumberLocale& locale);
+// The same with the state files read in place. Inline: the meter reads off its window thread
+// and does not call it, and a function it does not call would still take room in it.
+inline PollResult PollClients(const ClientDirectories& directories, const NumberLocale& locale) {
+    return PollClients(directories, locale, ReadClientProgress);
+}
 
 }  // namespace vantorel

@@ -93,6 +93,8 @@ Window::Frame FrmOptions::Describe() const {
 }
 
 void FrmOptions::CreateControls() {
+    // The first control that needs comctl32 is the spin control; the icon is up by now.
+    LoadCommonControls();
     const HWND self = hwnd();
     // Created in tab order; the labels come where their tab places put them.
     for (int i = 0; i < 3; ++i) {

@@ -1,5 +1,7 @@
 #include "tray/window.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 namespace vantorel {
@@ -419,6 +421,26 @@ void DispatchWindowMessage(MSG& message) {
     }
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
+}
+
+bool LoadCommonControls() {
+    static bool loaded = false;
+    if (loaded) {
+        return true;
+    }
+    // By name, as an import would be: the manifest's activation context picks version 6.
+    const HMODULE dll = ::LoadLibraryW(L"comctl32.dll");
+    const FARPROC found = dll != nullptr ? ::GetProcAddress(dll, "InitCommonControlsEx") : nullptr;
+    if (found == nullptr) {
+        return false;
+    }
+    // A function pointer of any type goes through void (*)() to another.
+    const auto init = reinterpret_cast<decltype(&::InitCommonControlsEx)>(
+        reinterpret_cast<void (*)()>(found));
+    const INITCOMMONCONTROLSEX controls{
+        sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+    loaded = init(&controls) != FALSE;
+    return loaded;
 }
 
 int RunMessageLoop() {

@@ -144,6 +144,11 @@ class Window {
 // The program's message loop; returns the exit code of WM_QUIT.
 int RunMessageLoop();
 
+// Loads comctl32 and registers the common controls the windows make, once for the program's
+// life; gives whether they are there. comctl32 is not imported, so that it loads when the
+// first control needs it rather than before the icon is up.
+bool LoadCommonControls();
+
 // Hands one message to the dialog manager of its window, or else dispatches it.
 void DispatchWindowMessage(MSG& message);
 

@@ -118,7 +118,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     g_tray.uID = 1;
     g_tray.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
     g_tray.uCallbackMessage = WMAPP_NOTIFYCALLBACK;
-    g_tray.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+    // The notification area's size, as the meter sends it: LoadIcon would give the large one.
+    g_tray.hIcon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                   ::GetSystemMetrics(SM_CXSMICON),
+                                                   ::GetSystemMetrics(SM_CYSMICON), 0));
     std::strcpy(g_tray.szTip, "0%");
     ::Shell_NotifyIconA(NIM_ADD, &g_tray);
 

@@ -23,10 +23,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/win/clock.h"
 #include "bench/win/process_window.h"
 #include "tray/popup_menu.h"
 
 namespace {
+
+using vantorel::bench::Now;
+using vantorel::bench::Seconds;
 
 struct Program {
     const char* name;
@@ -51,19 +55,6 @@ struct Running {
     ThreadTimes threads;
     Figures figures;
 };
-
-LARGE_INTEGER Now() {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return now;
-}
-
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
 
 int TrayIcons() {
     const HWND tray = ::FindWindowW(L"Shell_TrayWnd", nullptr);

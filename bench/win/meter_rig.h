@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 
+#include "bench/win/clock.h"
 #include "options/frm_options.h"
 #include "options/settings.h"
 
@@ -142,18 +143,5 @@ class Meter {
     ShellWatch shell_;
     FrmOptions frm_;
 };
-
-inline double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
-inline LARGE_INTEGER Now() {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return now;
-}
 
 }  // namespace vantorel::bench

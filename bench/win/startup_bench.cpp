@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/win/clock.h"
 #include "bench/win/process_window.h"
 #include "options/settings.h"
 #include "tray/popup_menu.h"
@@ -22,19 +23,8 @@ namespace {
 
 using vantorel::PopupMenu;
 using vantorel::RegistrySettings;
-
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return now;
-}
+using vantorel::bench::Now;
+using vantorel::bench::Seconds;
 
 // Keeps the four settings of the meter and puts them back when it goes.
 class SavedSettings {

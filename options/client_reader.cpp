@@ -66,7 +66,6 @@ struct ClientReader::Job {
     std::shared_ptr<Shared> shared;
     std::size_t client;
     std::size_t slot;
-    PathString folder;
 };
 
 ClientReader::ClientReader(const ProgressReader& read, SubmitFunction submit)
@@ -84,23 +83,27 @@ ClientReader::~ClientReader() {
 void CALLBACK ClientReader::Run(PTP_CALLBACK_INSTANCE, void* context) {
     const std::unique_ptr<Job> job(static_cast<Job*>(context));
     Shared& shared = *job->shared;
+    Client& client = shared.clients[job->client];
+    // Read without the lock: only this read changes its slot while the slot is taken.
+    PathString& folder = client.out[job->slot];
     // Nothing leaves a pool thread: the program is built without exceptions, and an error of
     // the library ends it here as on the window thread.
-    const std::optional<double> value = shared.read(job->folder);
+    const std::optional<double> value = shared.read(folder);
     const Locked locked(shared.lock);
-    Client& client = shared.clients[job->client];
-    client.out[job->slot].clear();
-    if (job->folder != client.folder) {
-        return;  // the field holds another folder now
+    if (folder == client.folder) {
+        client.last = value;
+        shared.Answered(client);
     }
-    client.last = value;
-    shared.Answered(client);
+    // Otherwise the field holds another folder now, and the answer goes.
+    folder.clear();
 }
 
-void ClientReader::Begin(HWND window, const ClientDirectories& directories) {
+bool ClientReader::Begin(HWND window, const ClientDirectories& directories) {
     directories_ = directories;
     const std::size_t reads = ClientsToRead(directories);
-    std::array<std::optional<std::size_t>, kClientCount> starts;
+    // The slot of each client's new read; kReadsPerClient for none.
+    std::array<std::size_t, kClientCount> starts;
+    starts.fill(kReadsPerClient);
     int out = 0;
     {
         const Locked locked(shared_->lock);
@@ -114,34 +117,44 @@ void ClientReader::Begin(HWND window, const ClientDirectories& directories) {
                 client.folder = folder;
                 client.last.reset();
             }
-            auto slot = std::find(client.out.begin(), client.out.end(), folder);
-            if (!folder.empty() && slot == client.out.end()) {
-                slot = std::find(client.out.begin(), client.out.end(), PathString());
-                if (slot != client.out.end()) {
-                    *slot = folder;
-                    starts[i] = static_cast<std::size_t>(slot - client.out.begin());
+            // Its read of the folder that is still out, else a free slot.
+            std::size_t slot = 0;
+            while (slot < kReadsPerClient && client.out[slot] != folder) {
+                ++slot;
+            }
+            if (slot == kReadsPerClient) {
+                slot = 0;
+                while (slot < kReadsPerClient && !client.out[slot].empty()) {
+                    ++slot;
+                }
+                if (slot < kReadsPerClient && !folder.empty()) {
+                    client.out[slot] = folder;
+                    starts[i] = slot;
                 }
             }
-            if (!folder.empty() && slot != client.out.end()) {
+            if (!folder.empty() && slot < kReadsPerClient) {
                 client.awaited = true;
                 ++shared.awaited;
             }
-            out += static_cast<int>(std::count_if(client.out.begin(), client.out.end(),
-                                                  [](const PathString& f) { return !f.empty(); }));
+            for (const PathString& reading : client.out) {
+                out += reading.empty() ? 0 : 1;
+            }
         }
     }
     KeepThreads(out);
     // Started once the round is whole, so a quick read cannot end it early.
     for (std::size_t i = 0; i < kClientCount; ++i) {
-        if (starts[i] && !StartRead(i, *starts[i])) {
+        if (starts[i] < kReadsPerClient && !StartRead(i, starts[i])) {
             // A read that could not start answers at once, with no value.
             const Locked locked(shared_->lock);
             Client& client = shared_->clients[i];
-            client.out[*starts[i]].clear();
+            client.out[starts[i]].clear();
             client.last.reset();
             shared_->Answered(client);
         }
     }
+    const Locked locked(shared_->lock);
+    return shared_->awaited == 0;
 }
 
 void ClientReader::KeepThreads(int reads) {
@@ -167,7 +180,7 @@ bool ClientReader::StartRead(std::size_t client, std::size_t slot) {
     if (pool_ == nullptr) {
         return false;
     }
-    auto job = std::make_unique<Job>(Job{shared_, client, slot, shared_->clients[client].folder});
+    auto job = std::make_unique<Job>(Job{shared_, client, slot});
     if (!submit_(Run, job.get(), &environment_)) {
         return false;
     }
@@ -177,13 +190,8 @@ bool ClientReader::StartRead(std::size_t client, std::size_t slot) {
 }
 
 bool ClientReader::Open() const {
-    const Locked locked(shared_->lock);
+    // Only this thread changes it.
     return shared_->open;
-}
-
-bool ClientReader::Answered() const {
-    const Locked locked(shared_->lock);
-    return shared_->awaited == 0;
 }
 
 bool ClientReader::Heard(LPARAM lParam) {

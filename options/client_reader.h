@@ -44,12 +44,10 @@ class ClientReader {
     ~ClientReader();
 
     // Opens a round over the clients a poll reads, each reading the folder its field holds
-    // now; answers go to the window.
-    void Begin(HWND window, const ClientDirectories& directories);
+    // now; answers go to the window. Gives whether the round has all its answers already.
+    bool Begin(HWND window, const ClientDirectories& directories);
     // A round is open: begun and not shown yet.
     bool Open() const;
-    // No read the open round waits for is out.
-    bool Answered() const;
     // A WMAPP_CLIENTREAD came: whether there is something new to show, the open round whole
     // or a late answer.
     bool Heard(LPARAM lParam);

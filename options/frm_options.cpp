@@ -37,7 +37,7 @@ FrmOptions::FrmOptions(OptionsServices services)
       taskbarCreated_(::RegisterWindowMessageW(L"TaskbarCreated")),
       imlIcons(TraySize()),
       tray_(imlIcons, services_.shell),
-      rounds_(*this, services_.read ? services_.read : ProgressReader(ReadClientProgress),
+      rounds_(roundsOwner_, services_.read ? services_.read : ProgressReader(ReadClientProgress),
               services_.submit) {}
 
 FrmOptions::~FrmOptions() {
@@ -214,10 +214,10 @@ void FrmOptions::tmrCheck_Timer() {
     rounds_.Tick();
 }
 
-ClientDirectories FrmOptions::Fields() const {
+ClientDirectories FrmOptions::RoundsOwner::Fields() const {
     ClientDirectories directories;
-    for (std::size_t i = 0; i < txtPath.size(); ++i) {
-        directories[i] = txtPath[i].Text();
+    for (std::size_t i = 0; i < frm_.txtPath.size(); ++i) {
+        directories[i] = frm_.txtPath[i].Text();
     }
     return directories;
 }

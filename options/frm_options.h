@@ -37,7 +37,7 @@ struct OptionsServices {
     ClientReader::SubmitFunction submit = ::TrySubmitThreadpoolCallback;
 };
 
-class FrmOptions : public Window, private PollRounds::Owner {
+class FrmOptions : public Window {
   public:
     // Command ids of the controls, in tab order.
     static constexpr int kPathId = 101;  // txtPath index n has kPathId + n
@@ -83,10 +83,21 @@ class FrmOptions : public Window, private PollRounds::Owner {
     void OnEscape() override;
 
   private:
+    // What the rounds of the poll see of the window. A member rather than a second base
+    // class, which would bring the runtime's support of multiple inheritance into the program.
+    class RoundsOwner final : public PollRounds::Owner {
+      public:
+        explicit RoundsOwner(FrmOptions& frm) : frm_(frm) {}
+        ClientDirectories Fields() const override;
+        UINT Period() const override { return frm_.tmrCheck.Period(); }
+        void ShowReadings(const Readings& readings) override { frm_.ShowReadings(readings); }
+
+      private:
+        FrmOptions& frm_;
+    };
+
     void tmrCheck_Timer();
-    ClientDirectories Fields() const override;
-    UINT Period() const override { return tmrCheck.Period(); }
-    void ShowReadings(const Readings& readings) override;
+    void ShowReadings(const Readings& readings);
     void TrayCallback(LPARAM lParam);
     void cmdOK_Click();
     void cmdClose_Click();
@@ -108,6 +119,7 @@ class FrmOptions : public Window, private PollRounds::Owner {
     TrayIcon tray_;
     PopupMenu mnuPopup;
     Timer tmrCheck{kCheckTimerId, kDesignPeriodMs};
+    RoundsOwner roundsOwner_{*this};
     PollRounds rounds_;
     UniqueFont font_;
     UniqueIcon captionSmall_, captionBig_;

@@ -27,8 +27,7 @@ void PollRounds::Tick() {
     if (reader_.Open()) {
         Show();
     }
-    reader_.Begin(window_, owner_.Fields());
-    if (reader_.Answered()) {
+    if (reader_.Begin(window_, owner_.Fields())) {
         Show();
     } else if (owner_.Period() > kWaitMs) {
         // Otherwise the next tick comes first and shows the round.
@@ -37,33 +36,20 @@ void PollRounds::Tick() {
 }
 
 bool PollRounds::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    bool show = false;
     if (message == WM_TIMER && wParam == kWaitTimerId) {
-        if (reader_.Open()) {
-            ShowUnlessHeld();
-        }
-        return true;
-    }
-    if (message == WMAPP_CLIENTREAD) {
-        if (reader_.Heard(lParam)) {
-            ShowUnlessHeld();
-        }
-        return true;
-    }
-    return false;
-}
-
-void PollRounds::Stop() {
-    reader_.Abandon();
-    window_ = nullptr;
-    waitTimer_ = tickWaiting_ = showWaiting_ = false;
-}
-
-void PollRounds::ShowUnlessHeld() {
-    if (holds_ > 0) {
-        showWaiting_ = true;
+        show = reader_.Open();
+    } else if (message == WMAPP_CLIENTREAD) {
+        show = reader_.Heard(lParam);
     } else {
+        return false;
+    }
+    if (show && holds_ > 0) {
+        showWaiting_ = true;
+    } else if (show) {
         Show();
     }
+    return true;
 }
 
 void PollRounds::Show() {

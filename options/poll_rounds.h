@@ -56,11 +56,14 @@ class PollRounds {
     // A round has begun and is not shown yet.
     bool Pending() const { return reader_.Open(); }
     // The window is going: reads still out tell nobody.
-    void Stop();
+    void Stop() {
+        reader_.Abandon();
+        window_ = nullptr;
+        waitTimer_ = tickWaiting_ = showWaiting_ = false;
+    }
 
   private:
     void Show();
-    void ShowUnlessHeld();
 
     Owner& owner_;
     ClientReader reader_;

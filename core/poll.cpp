@@ -11,13 +11,13 @@ std::size_t ClientsToRead(const ClientDirectories& directories) {
 }
 
 PollResult PollClients(const ClientDirectories& directories, const NumberLocale& locale,
-                       const ProgressReader& read) {
+                       const ClientValues& values) {
     PollResult result;
     int count = 0;
     double sum = 0.0;
     const std::size_t reads = ClientsToRead(directories);
     for (std::size_t i = 0; i < reads; ++i) {
-        const std::optional<double> fraction = read(directories[i]);
+        const std::optional<double>& fraction = values[i];
         if (!fraction) {
             continue;
         }

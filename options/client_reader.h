@@ -1,53 +1,60 @@
 #pragma once
-// The reads of a tick, off the window thread. A client folder on a machine that is switched
+// The clients' reads, off the window thread. A client folder on a machine that is switched
 // off can hold an open for half a minute, and a window thread waiting on it would answer
-// nothing. Each client has at most one read out at a time, run by a thread pool of the
-// reader's own with one thread per client, so a hung read never waits behind another and the
-// threads are as many however long a folder hangs. The last read a round waits for tells the
-// window once, with WMAPP_CLIENTREAD, and the round is taken on the window thread. A read that
-// never returns holds only the state it shares with the reader, so the reader and the window
-// may go first.
+// nothing; a slow share answers after seconds, and what it answers is still worth showing.
+//
+// Each client is one record: the folder its field held at the last tick, the reads it has out
+// and the last answer for that folder, which is what it shows. A tick reads each folder anew
+// unless a read of it is still out; an answer for a folder the field no longer holds is
+// dropped. A client has at most two reads out, its folder's and one older: while two older
+// ones hang, a newly typed folder waits for one of them. The reads run on a thread pool of
+// the reader's own that keeps a thread for each read out, one per client at the least, so a
+// hung read never waits behind another.
+//
+// The window hears WMAPP_CLIENTREAD once the reads a round waits for have answered, and again
+// for an answer that comes after its round was shown. A read that never returns holds only
+// the state it shares with the reader, so the reader and the window may go first.
 
 #include <windows.h>
 
-#include <array>
 #include <memory>
-#include <optional>
 
 #include "core/poll.h"
 
 namespace vantorel {
 
-// Every read a round waits for has answered: lParam the round's number.
+// An answer the window may show: lParam says which showing it came after (ClientReader::Heard).
 inline constexpr UINT WMAPP_CLIENTREAD = WM_APP + 2;
+
+// What the clients show: the directories of the last tick and each client's value.
+struct Readings {
+    ClientDirectories directories;
+    ClientValues values;
+};
 
 class ClientReader {
   public:
-    using Values = std::array<std::optional<double>, kClientCount>;
+    // How a read is handed to the pool: TrySubmitThreadpoolCallback; tests make it fail.
+    using SubmitFunction = BOOL(WINAPI*)(PTP_SIMPLE_CALLBACK, void*, PTP_CALLBACK_ENVIRON);
 
-    // What one round gathered: the tick's directories and one value per client read.
-    struct Round {
-        ClientDirectories directories;
-        Values values;
-    };
-
-    explicit ClientReader(const ProgressReader& read);
+    explicit ClientReader(const ProgressReader& read,
+                          SubmitFunction submit = ::TrySubmitThreadpoolCallback);
     ClientReader(const ClientReader&) = delete;
     ClientReader& operator=(const ClientReader&) = delete;
     ~ClientReader();
 
-    // Starts a round over the clients a poll reads; answers go to the window. A client whose
-    // earlier read of the same directory is still out joins the round with that read; one
-    // still reading another directory gives no value this round.
-    void Begin(HWND window, const ClientDirectories& directories);
-    // Whether an answer is the open round's.
-    bool Answer(LPARAM lParam) const;
-    // A round has begun and not been taken yet.
-    bool Open() const { return open_; }
-    bool Answered() const;
-    // Closes the round; reads still out count as no value.
-    Round Take();
-    // Closes the round; the reads still out finish later and tell no window.
+    // Opens a round over the clients a poll reads, each reading the folder its field holds
+    // now; answers go to the window. Gives whether the round has all its answers already.
+    bool Begin(HWND window, const ClientDirectories& directories);
+    // A round is open: begun and not shown yet.
+    bool Open() const;
+    // A WMAPP_CLIENTREAD came: whether there is something new to show, the open round whole
+    // or a late answer.
+    bool Heard(LPARAM lParam);
+    // What each client shows now; closes the round. Reads still out show the last answer
+    // for their folder.
+    Readings Take();
+    // The window is going: no more messages; reads still out finish on their own.
     void Abandon();
 
   private:
@@ -55,15 +62,15 @@ class ClientReader {
     struct Job;
     static void CALLBACK Run(PTP_CALLBACK_INSTANCE instance, void* context);
 
-    bool Submit(std::size_t index);
+    bool StartRead(std::size_t client, std::size_t slot);
+    void KeepThreads(int reads);
 
     std::shared_ptr<Shared> shared_;
+    SubmitFunction submit_;
     PTP_POOL pool_ = nullptr;
     TP_CALLBACK_ENVIRON environment_{};
-    Round round_;
-    std::array<bool, kClientCount> asked_{};
-    bool open_ = false;
-    ULONG_PTR serial_ = 0;
+    int threads_ = 0;  // the pool's minimum
+    ClientDirectories directories_;
 };
 
 }  // namespace vantorel

@@ -37,32 +37,12 @@ FrmOptions::FrmOptions(OptionsServices services)
       taskbarCreated_(::RegisterWindowMessageW(L"TaskbarCreated")),
       imlIcons(TraySize()),
       tray_(imlIcons, services_.shell),
-      reader_(services_.read ? services_.read : ProgressReader(ReadClientProgress)) {}
+      rounds_(roundsOwner_, services_.read ? services_.read : ProgressReader(ReadClientProgress),
+              services_.submit) {}
 
 FrmOptions::~FrmOptions() {
     // The end of the window object: its icon goes with it, also if it was never unloaded.
     tray_.Remove();
-}
-
-FrmOptions::TickHold::~TickHold() {
-    if (--frm_.tickHolds_ != 0 || !frm_.IsLoaded()) {
-        return;
-    }
-    // A result that came in during the hold goes first, as it would have without the hold.
-    if (std::exchange(frm_.readingsWaiting_, false) && frm_.reader_.Open()) {
-        frm_.ShowReadings();
-    }
-    if (std::exchange(frm_.tickWaiting_, false)) {
-        frm_.tmrCheck_Timer();
-    }
-}
-
-void FrmOptions::ShowReadingsUnlessHeld() {
-    if (tickHolds_ > 0) {
-        readingsWaiting_ = true;
-    } else if (reader_.Open()) {
-        ShowReadings();
-    }
 }
 
 void FrmOptions::Start() {
@@ -126,6 +106,7 @@ void FrmOptions::CreateControls() {
     ::SendMessageW(UpDown1.hwnd(), UDM_SETBUDDY, reinterpret_cast<WPARAM>(txtUpdate.hwnd()), 0);
     ::SendMessageW(UpDown1.hwnd(), UDM_SETRANGE32, static_cast<WPARAM>(kMinInterval),
                    static_cast<LPARAM>(kMaxInterval));
+    rounds_.Attach(self);
     tmrCheck.Start(self);
 }
 
@@ -188,7 +169,7 @@ void FrmOptions::BeforeControls() {
 }
 
 void FrmOptions::Form_Load() {
-    const TickHold hold(*this);
+    const PollRounds::Hold hold(rounds_);
 
     for (std::size_t i = 0; i < txtPath.size(); ++i) {
         txtPath[i].SetText(ReadSetting(services_.settings, kPathKeys[i]));
@@ -222,7 +203,7 @@ bool FrmOptions::Form_QueryUnload(CloseReason reason) {
 
 void FrmOptions::Form_Unload() {
     tray_.Remove();
-    reader_.Abandon();
+    rounds_.Stop();
 }
 
 void FrmOptions::OnEscape() {
@@ -230,33 +211,20 @@ void FrmOptions::OnEscape() {
 }
 
 void FrmOptions::tmrCheck_Timer() {
-    // The last tick's result goes first, its reads still out as no value: one result a tick.
-    if (reader_.Open()) {
-        ShowReadings();
-    }
-    ClientDirectories directories;
-    for (std::size_t i = 0; i < txtPath.size(); ++i) {
-        directories[i] = txtPath[i].Text();
-    }
-    reader_.Begin(hwnd(), directories);
-    if (reader_.Answered()) {
-        ShowReadings();
-    } else if (tmrCheck.Period() > kReadWaitMs) {
-        // Otherwise the next tick comes first and shows the round.
-        readTimer_ = ::SetTimer(hwnd(), kReadTimerId, kReadWaitMs, nullptr) != 0;
-    }
+    rounds_.Tick();
 }
 
-void FrmOptions::ShowReadings() {
-    if (std::exchange(readTimer_, false)) {
-        ::KillTimer(hwnd(), kReadTimerId);
+ClientDirectories FrmOptions::RoundsOwner::Fields() const {
+    ClientDirectories directories;
+    for (std::size_t i = 0; i < frm_.txtPath.size(); ++i) {
+        directories[i] = frm_.txtPath[i].Text();
     }
-    const ClientReader::Round round = reader_.Take();
-    // The poll asks for the clients in order, so its n-th read is the n-th value gathered.
-    std::size_t next = 0;
+    return directories;
+}
+
+void FrmOptions::ShowReadings(const Readings& readings) {
     const PollResult result =
-        PollClients(round.directories, services_.locale(),
-                    [&](const PathString&) { return round.values.at(next++); });
+        PollClients(readings.directories, services_.locale(), readings.values);
     for (std::size_t i = 0; i < result.captions.size(); ++i) {
         if (result.captions[i]) {
             mnuPopup.SetProgressCaption(i, Widen(*result.captions[i]));
@@ -293,7 +261,7 @@ void FrmOptions::txtUpdate_Validate() {
 }
 
 void FrmOptions::cmdOK_Click() {
-    const TickHold hold(*this);
+    const PollRounds::Hold hold(rounds_);
     txtUpdate_Validate();
 
     // Checked before anything is written, so a bad interval never reaches the store.
@@ -356,6 +324,9 @@ void FrmOptions::UpDown1_Delta(int delta) {
 }
 
 LRESULT FrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (rounds_.OnMessage(message, wParam, lParam)) {
+        return 0;
+    }
     if (message == taskbarCreated_ && message != 0) {
         FollowTrayScale(true);
         return 0;
@@ -369,23 +340,10 @@ LRESULT FrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_TIMER:
             if (wParam == kCheckTimerId) {
-                if (tickHolds_ > 0) {
-                    tickWaiting_ = true;
-                } else {
-                    tmrCheck_Timer();
-                }
-                return 0;
-            }
-            if (wParam == kReadTimerId) {
-                ShowReadingsUnlessHeld();
+                tmrCheck_Timer();
                 return 0;
             }
             break;
-        case WMAPP_CLIENTREAD:
-            if (reader_.Answer(lParam)) {
-                ShowReadingsUnlessHeld();
-            }
-            return 0;
         case WMAPP_NOTIFYCALLBACK:
             TrayCallback(lParam);
             return 0;

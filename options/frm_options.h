@@ -11,7 +11,7 @@
 
 #include "core/numbers.h"
 #include "core/state_file.h"
-#include "options/client_reader.h"
+#include "options/poll_rounds.h"
 #include "options/settings.h"
 #include "tray/image_list.h"
 #include "tray/popup_menu.h"
@@ -33,6 +33,8 @@ struct OptionsServices {
     ProgressReader read = ReadClientProgress;
     // The notification area's icon size; TrayIconSize when empty.
     std::function<int()> traySize = {};
+    // Hands a read to the reader's threads; tests make it fail.
+    ClientReader::SubmitFunction submit = ::TrySubmitThreadpoolCallback;
 };
 
 class FrmOptions : public Window {
@@ -46,9 +48,6 @@ class FrmOptions : public Window {
     static constexpr int kAboutId = 108;
     static constexpr UINT_PTR kCheckTimerId = 1;
     static constexpr UINT kDesignPeriodMs = 1000;
-    // A tick's result waits this long at most for its reads; the next tick waits for none.
-    static constexpr UINT_PTR kReadTimerId = 2;
-    static constexpr UINT kReadWaitMs = 1000;
 
     explicit FrmOptions(OptionsServices services);
     ~FrmOptions() override;
@@ -66,7 +65,7 @@ class FrmOptions : public Window {
     const ImageList& Icons() const { return imlIcons; }
     FrmAbout* About() const { return frmAbout_.get(); }
     // A tick's reads are out and its result is not shown yet.
-    bool ReadsPending() const { return reader_.Open(); }
+    bool ReadsPending() const { return rounds_.Pending(); }
 
     // The range rule of the interval field: below 1 becomes "1", above 60 becomes "60".
     void txtUpdate_Validate();
@@ -84,10 +83,21 @@ class FrmOptions : public Window {
     void OnEscape() override;
 
   private:
+    // What the rounds of the poll see of the window. A member rather than a second base
+    // class, which would bring the runtime's support of multiple inheritance into the program.
+    class RoundsOwner final : public PollRounds::Owner {
+      public:
+        explicit RoundsOwner(FrmOptions& frm) : frm_(frm) {}
+        ClientDirectories Fields() const override;
+        UINT Period() const override { return frm_.tmrCheck.Period(); }
+        void ShowReadings(const Readings& readings) override { frm_.ShowReadings(readings); }
+
+      private:
+        FrmOptions& frm_;
+    };
+
     void tmrCheck_Timer();
-    void ShowReadings();
-    // Shows a finished round now, or once the load or the save in progress has ended.
-    void ShowReadingsUnlessHeld();
+    void ShowReadings(const Readings& readings);
     void TrayCallback(LPARAM lParam);
     void cmdOK_Click();
     void cmdClose_Click();
@@ -96,18 +106,6 @@ class FrmOptions : public Window {
     void UpDown1_Delta(int delta);
     std::wstring DecimalHint() const;
 
-    // Ticks wait while the load or a save is under way (a message box of theirs keeps
-    // messages coming); one that came runs once it has ended.
-    class TickHold {
-      public:
-        explicit TickHold(FrmOptions& frm) : frm_(frm) { ++frm_.tickHolds_; }
-        TickHold(const TickHold&) = delete;
-        TickHold& operator=(const TickHold&) = delete;
-        ~TickHold();
-
-      private:
-        FrmOptions& frm_;
-    };
     int TraySize() const;
     // Loads the pictures anew when the notification area's icon size has changed and shows
     // the icon's picture at the new size; `readd` adds it to a new notification area.
@@ -121,7 +119,8 @@ class FrmOptions : public Window {
     TrayIcon tray_;
     PopupMenu mnuPopup;
     Timer tmrCheck{kCheckTimerId, kDesignPeriodMs};
-    ClientReader reader_;
+    RoundsOwner roundsOwner_{*this};
+    PollRounds rounds_;
     UniqueFont font_;
     UniqueIcon captionSmall_, captionBig_;
 
@@ -131,10 +130,6 @@ class FrmOptions : public Window {
 
     bool hiddenByLoad_ = false;
     std::wstring loadMessage_;  // told once the load is over
-    int tickHolds_ = 0;
-    bool tickWaiting_ = false;
-    bool readingsWaiting_ = false;
-    bool readTimer_ = false;
     std::unique_ptr<FrmAbout> frmAbout_;
 };
 

@@ -27,6 +27,7 @@ constexpr long long kMemoryNoiseBytes = 64LL * 1024;
 
 struct Sample {
     vantorel::testing_support::HandleProbe next;
+    vantorel::testing_support::HandlesInUse inUse;
     DWORD gdiObjects;
     DWORD userObjects;
     DWORD handles;
@@ -79,6 +80,7 @@ long long ThreadCommit() {
 Sample Take() {
     Sample sample{};
     sample.next = vantorel::testing_support::ProbeHandles();
+    sample.inUse = vantorel::testing_support::CountHandlesInUse();
     sample.gdiObjects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
     sample.userObjects = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
     ::GetProcessHandleCount(::GetCurrentProcess(), &sample.handles);
@@ -152,9 +154,11 @@ int main(int argc, char** argv) {
     check(last.userObjects == first.userObjects, "USER objects unchanged");
     check(last.handles == first.handles, "handle count unchanged");
     if (realShell) {
-        // The desktop's explorer makes and frees an icon, a USER object, at every call, and
-        // the USER table is shared: the slot moves, but a leak of ours would push it up.
-        check(last.next.kernel == first.next.kernel && last.next.gdi == first.next.gdi,
+        // Every call hands the icon's bitmaps through GDI objects of our own, made and freed in
+        // another order each time: counted, not probed. The desktop's explorer makes and frees
+        // an icon, a USER object, at every call, and the USER table is shared: the slot moves,
+        // but a leak of ours would push it up.
+        check(last.inUse.kernel == first.inUse.kernel && last.inUse.gdi == first.inUse.gdi,
               "no kernel or GDI handle leaked");
         check(last.next.user <= first.next.user + 64, "no USER handle leaked");
     } else {

@@ -120,6 +120,16 @@ TEST(PollClients, AverageOutsideRangeIsHeldAtTheEnds) {
     EXPECT_EQ(PollClients({kB, {}, {}}, kDot, clients.Reader()).iconKey, "Dish0");
 }
 
+TEST(PollClients, TakesEachValueByItsClient) {
+    // The second client's value stands second, and one behind an empty directory counts for
+    // nothing.
+    const PollResult result =
+        PollClients({kA, kB, {}}, kDot, ClientValues{std::nullopt, 0.5, 0.25});
+    EXPECT_EQ(result.captions, (Captions{std::nullopt, "Progress: 50.00%", std::nullopt}));
+    EXPECT_EQ(result.tooltip, " \\ 50.00%");
+    EXPECT_EQ(result.iconKey, "Dish3");
+}
+
 TEST(PollClients, UsesTheLocalesDecimalSeparator) {
     FakeClients clients({{kA, 0.475937}});
     const PollResult result = PollClients({kA, {}, {}}, NumberLocale{",", "."}, clients.Reader());

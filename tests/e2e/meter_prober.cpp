@@ -3,6 +3,9 @@
 //                                 100 ms; a window that has not answered within 100 ms, or a
 //                                 round that finds none, is a failure. Exit code 1 on any.
 //   meter_prober threads          prints how many threads the meter's process has.
+//   meter_prober type ID TEXT     puts TEXT into the field of the options window with that
+//                                 command id, as typing it there would.
+//   meter_prober press ID         clicks the options window's button with that command id.
 // Exit code 2 when no meter shows up within 30 s.
 
 #include <windows.h>
@@ -14,6 +17,7 @@
 #include <cstring>
 #include <cwchar>
 #include <iterator>
+#include <string>
 #include <vector>
 
 namespace {
@@ -139,13 +143,56 @@ int CountThreads(DWORD pid) {
     return threads > 0 ? 0 : 1;
 }
 
+// The control of the meter's options window with the command id: the options window is the
+// meter's window that has controls, shown or not.
+HWND FindControl(DWORD pid, int id) {
+    ProcessWindows found{pid, {}};
+    ::EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&found));
+    for (HWND hwnd : found.windows) {
+        if (const HWND control = ::GetDlgItem(hwnd, id)) {
+            return control;
+        }
+    }
+    return nullptr;
+}
+
+int Type(DWORD pid, int id, const char* text) {
+    const HWND field = FindControl(pid, id);
+    const std::wstring wide(text, text + std::strlen(text));
+    DWORD_PTR result = 0;
+    if (field == nullptr ||
+        ::SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
+                              SMTO_ABORTIFHUNG, 1000, &result) == 0) {
+        std::printf("could not type into control %d\n", id);
+        return 1;
+    }
+    return 0;
+}
+
+int Press(DWORD pid, int id) {
+    const HWND button = FindControl(pid, id);
+    DWORD_PTR result = 0;
+    if (button == nullptr ||
+        ::SendMessageTimeoutW(::GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                              reinterpret_cast<LPARAM>(button), SMTO_ABORTIFHUNG, 1000,
+                              &result) == 0) {
+        std::printf("could not press control %d\n", id);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool answers = argc == 3 && std::strcmp(argv[1], "answers") == 0;
-    const bool threads = argc == 2 && std::strcmp(argv[1], "threads") == 0;
-    if (!answers && !threads) {
-        std::fputs("usage: meter_prober answers SECONDS | meter_prober threads\n", stderr);
+    const std::string verb = argc > 1 ? argv[1] : "";
+    const bool answers = argc == 3 && verb == "answers";
+    const bool threads = argc == 2 && verb == "threads";
+    const bool type = argc == 4 && verb == "type";
+    const bool press = argc == 3 && verb == "press";
+    if (!answers && !threads && !type && !press) {
+        std::fputs("usage: meter_prober answers SECONDS | threads | type ID TEXT | press ID\n",
+                   stderr);
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -153,6 +200,12 @@ int main(int argc, char** argv) {
     if (pid == 0) {
         std::puts("no meter window found");
         return 2;
+    }
+    if (type) {
+        return Type(pid, std::atoi(argv[2]), argv[3]);
+    }
+    if (press) {
+        return Press(pid, std::atoi(argv[2]));
     }
     return answers ? ProbeAnswers(pid, std::strtod(argv[2], nullptr)) : CountThreads(pid);
 }

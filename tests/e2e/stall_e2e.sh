@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# The meter with its second client folder on a machine that has gone away (a FUSE folder whose
-# every look-up hangs), in a Wine desktop: its windows answer within 100 ms throughout, the
-# first client's full picture shows on schedule, its thread count stays small, and "Exit"
-# ends it at once with code 0 and takes the picture away while the look-up still hangs.
+# The meter with client folders on machines that have gone away (a FUSE folder whose every
+# look-up hangs) and behind a slow link (a FUSE folder whose every open takes seconds), in a
+# Wine desktop:
+# - its windows answer within 100 ms throughout;
+# - with the second and third folders hanging, the first client's full picture shows on
+#   schedule;
+# - a slow second folder is shown once it answers, and stays shown, at an interval of 1 s and
+#   of 5 s;
+# - a folder typed over a hanging one is shown at once;
+# - its thread count stays small;
+# - "Exit" ends it at once with code 0 and takes the picture away while a look-up still hangs.
 # Usage: stall_e2e.sh path/to/Vantorel.exe path/to/meter_prober.exe
 # Skips (exit code 77) without /dev/fuse, fusermount3 or python3's fusepy.
 set -euo pipefail
@@ -13,8 +20,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 # A look-up hangs 45 s, and Wine's open makes a second when the first fails: the read that is
 # out at Exit, a minute in, has half a minute or more to go.
 stall_seconds=${VANTOREL_STALL_SECONDS:-45}
-watch_seconds=60
+# A share that answers, but only after this long: longer than a round waits.
+slow_seconds=2.5
+watch_seconds=90
 max_threads=12
+# The options window's controls, by command id.
+path2_id=102
+interval_id=104
+save_id=107
 
 skip() {
     echo "${0##*/}: SKIP: $*" >&2
@@ -39,28 +52,39 @@ done
 dead_root=
 dead=
 dead_pid=
+slow=
+slow_pid=
 # Down before anything else goes: a pending look-up would hang whatever walks the folder.
-e2e_before_cleanup() {
-    if [ -n "$dead" ] && grep -qF " $dead " /proc/self/mountinfo; then
-        fusermount3 -u "$dead" 2>/dev/null || fusermount3 -u -z "$dead" ||
-            wd_log "could not unmount $dead"
+unmount() {
+    local folder=${1:-} pid=${2:-}
+    if [ -n "$folder" ] && grep -qF " $folder " /proc/self/mountinfo; then
+        fusermount3 -u "$folder" 2>/dev/null || fusermount3 -u -z "$folder" ||
+            wd_log "could not unmount $folder"
     fi
-    if [ -n "$dead_pid" ]; then
+    if [ -n "$pid" ]; then
         # Its end fails whatever look-up is still pending.
-        kill "$dead_pid" 2>/dev/null || true
-        wd_wait 5 dead_gone || kill -9 "$dead_pid" 2>/dev/null || true
-        wait "$dead_pid" 2>/dev/null || true
+        kill "$pid" 2>/dev/null || true
+        wd_wait 5 gone "$pid" || kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
     fi
-    if [ -n "$WD_DIR" ] && [ -s "$WD_DIR/dead_folder.log" ]; then
-        wd_log "what the hanging folder saw:"
-        cat "$WD_DIR/dead_folder.log" >&2
-    fi
+}
+e2e_before_cleanup() {
+    unmount "$dead" "$dead_pid"
+    unmount "$slow" "$slow_pid"
+    local log
+    for log in dead slow; do
+        if [ -n "$WD_DIR" ] && [ -s "$WD_DIR/$log-folder.log" ]; then
+            wd_log "what the $log folder saw:"
+            cat "$WD_DIR/$log-folder.log" >&2
+        fi
+    done
     if [ -n "$dead_root" ]; then
-        rmdir "$dead" "$dead_root" 2>/dev/null || wd_log "left $dead_root behind"
+        rmdir "$dead" "$slow" "$dead_root" 2>/dev/null || wd_log "left $dead_root behind"
     fi
 }
 
-dead_gone() { ! kill -0 "$dead_pid" 2>/dev/null; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+dead_gone() { gone "$dead_pid"; }
 
 problems=0
 problem() {
@@ -71,14 +95,23 @@ problem() {
 e2e_setup 1.000000
 dead_root=$(mktemp -d "${TMPDIR:-/tmp}/vantorel-dead.XXXXXX")
 dead="$dead_root/share"
-mkdir "$dead"
-"$python" "$here/dead_folder.py" "$dead" "$stall_seconds" >"$WD_DIR/dead_folder.log" 2>&1 &
+slow="$dead_root/slow"
+mkdir "$dead" "$slow"
+"$python" "$here/dead_folder.py" "$dead" "$stall_seconds" >"$WD_DIR/dead-folder.log" 2>&1 &
 dead_pid=$!
-mounted() { grep -qF " $dead " /proc/self/mountinfo; }
-wd_wait 10 mounted || fail "the hanging folder did not mount: $(cat "$WD_DIR/dead_folder.log")"
+"$python" "$here/dead_folder.py" "$slow" "$slow_seconds" --slow $'prog=1.000000\n' \
+    >"$WD_DIR/slow-folder.log" 2>&1 &
+slow_pid=$!
+mounted() { grep -qF " $1 " /proc/self/mountinfo; }
+wd_wait 10 mounted "$dead" || fail "the hanging folder did not mount: $(cat "$WD_DIR/dead-folder.log")"
+wd_wait 10 mounted "$slow" || fail "the slow folder did not mount: $(cat "$WD_DIR/slow-folder.log")"
+mended="$WD_DIR/mended"
+mkdir "$mended"
+printf 'prog=1.000000\n' >"$mended/State.SAH"
 
 wd_set_meter_settings "$(winepath -w "$client")" 1
 wd_reg "$WD_SETTINGS_KEY" /v Path2 /t REG_SZ /d "$(winepath -w "$dead")"
+wd_reg "$WD_SETTINGS_KEY" /v Path3 /t REG_SZ /d "$(winepath -w "$dead")"
 e2e_start_meter
 started=$SECONDS
 
@@ -87,7 +120,7 @@ wine "$prober" answers $((watch_seconds - 5)) >"$WD_DIR/answers.log" 2>&1 &
 prober_pid=$!
 
 # From Dish0 at start to the first client's full picture (Dish6, no green left), though the
-# second client's read never returns: a tick's result waits at most a second for it.
+# other clients' reads never return: a tick's result waits at most a second for them.
 shown=
 deadline=$((SECONDS + 30))
 while :; do
@@ -106,6 +139,56 @@ done
 if [ -n "$shown" ] && [ "$red" -gt 0 ] && [ "$green" -eq 0 ]; then
     wd_log "full picture $((SECONDS - shown)) s after the first"
     [ $((SECONDS - shown)) -le 6 ] || problem "the full picture came late"
+fi
+
+type_into() {
+    wine "$prober" type "$1" "$2" >>"$WD_DIR/prober.log" 2>&1 || problem "could not type into $1"
+}
+red_shown() {
+    census "$1"
+    [ "$red" -gt 0 ]
+}
+
+# The first client at 0 and the slow folder's finished unit: the dish is half red once the
+# slow folder has answered, all green while it is left out. After its first answer it must
+# stay shown, whatever the interval.
+write_state 0.000000
+type_into "$path2_id" "$(winepath -w "$slow")"
+slow_left_out() { ! red_shown slow-not-yet; }
+wd_wait 5 slow_left_out || problem "the first client's new state was not shown within 5 s"
+slow_shown() { red_shown slow-first; }
+wd_wait 15 slow_shown || problem "the slow folder was not shown within 15 s"
+for interval in 1 5; do
+    if [ "$interval" != 1 ]; then
+        type_into "$interval_id" "$interval"
+        wine "$prober" press "$save_id" >>"$WD_DIR/prober.log" 2>&1 || problem "could not save"
+    fi
+    count=0
+    for n in $(seq 10); do
+        sleep 2
+        if red_shown "slow-$interval-$n"; then
+            count=$((count + 1))
+        fi
+    done
+    wd_log "interval $interval s: the slow folder in $count of 10 screenshots 2 s apart"
+    [ "$count" -eq 10 ] || problem "the slow folder dropped out at an interval of $interval s"
+done
+type_into "$interval_id" 1
+wine "$prober" press "$save_id" >>"$WD_DIR/prober.log" 2>&1 || problem "could not save"
+
+# A dead folder typed in, and 4 s later a good one over it: shown at the next tick, not once
+# the dead one's read gives up.
+type_into "$path2_id" "$(winepath -w "$dead")"
+sleep 4
+census dead-typed
+[ "$red" -eq 0 ] || problem "a dead folder is shown with the slow one's value"
+type_into "$path2_id" "$(winepath -w "$mended")"
+mended_at=$SECONDS
+mended_shown() { red_shown mended; }
+if wd_wait 4 mended_shown; then
+    wd_log "the folder typed over the dead one shown $((SECONDS - mended_at)) s after"
+else
+    problem "the folder typed over the dead one was not shown within 4 s"
 fi
 
 status=0
@@ -129,7 +212,7 @@ alive || fail "the meter ended on its own"
 census "before-exit"
 [ "$x0" -ge 0 ] || fail "no picture to right-click"
 e2e_exit_through_menu 10 click
-if ! mounted || dead_gone; then
+if ! mounted "$dead" || dead_gone; then
     fail "the folder was gone before Exit"
 fi
 [ "$problems" -eq 0 ] || fail "$problems of the checks above failed"

@@ -237,8 +237,10 @@ TEST_F(SlowReads, AStalledClientIsLeftOutAfterASecondAndNotReadAgainWhileOut) {
     reads.Release();
     PumpUntil([&] { return reads.Returned() == 5; });
     PumpUntil([] { return false; }, 100);
-    EXPECT_EQ(rig.shell.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_MODIFY}))
-        << "a late answer shows nothing by itself";
+    EXPECT_EQ(rig.shell.Messages(),
+              (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_MODIFY, NIM_MODIFY}))
+        << "a late answer is shown when it comes";
+    EXPECT_EQ(Tip(), "50.00% \\ 75.00% \\ 25.00%");
     Tick(frm);
     EXPECT_EQ(reads.Calls(L"0.75"), 2);
     EXPECT_EQ(Tip(), "50.00% \\ 75.00% \\ 25.00%");
@@ -252,7 +254,7 @@ TEST_F(SlowReads, TheNextTickShowsTheWaitingResultAndTakesOverItsRead) {
     EXPECT_EQ(rig.shell.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}));
     EXPECT_EQ(Tip(), "50.00% \\ 25.00%");
     reads.Release();
-    EXPECT_LT(ShownAfterMs(5000), FrmOptions::kReadWaitMs) << "shown once the read answered";
+    EXPECT_LT(ShownAfterMs(5000), PollRounds::kWaitMs) << "shown once the read answered";
     EXPECT_EQ(reads.Calls(L"0.75"), 1) << "the second tick waited for the read still out";
     EXPECT_EQ(Tip(), "50.00% \\ 75.00% \\ 25.00%");
     EXPECT_EQ(rig.shell.calls.size(), 3u);
@@ -284,6 +286,132 @@ TEST_F(SlowReads, TheWindowAnswersAndExitsWhileAReadHangs) {
     EXPECT_EQ(rig.shell.Last().message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_LT(reads.Returned(), 3) << "all of it while the second read still hung";
 }
+
+// Rounds through the read seam, step by step: what each step shows, as the tips of the
+// modifies it brings. Client 1 ("0.5") answers at once; client 2 is the case's, and reads of
+// "0.75" and "0.8" hang until a step lets one through. The timer's own ticks are stopped:
+// the steps tick.
+struct Step {
+    enum Kind { Tick, Pass, Type, FailStarts } kind;
+    const wchar_t* text;  // Pass: whose read answers; Type: the new text of Path 2
+    std::vector<std::string> tips;
+};
+
+struct RoundCase {
+    const char* name;
+    const wchar_t* interval;  // above a second a round waits a second, else until the next tick
+    const wchar_t* path2;
+    std::vector<Step> steps;
+};
+
+std::atomic<bool> g_failStarts{false};
+
+BOOL WINAPI SubmitUnlessFailing(PTP_SIMPLE_CALLBACK callback, void* context,
+                                PTP_CALLBACK_ENVIRON environment) {
+    return !g_failStarts && ::TrySubmitThreadpoolCallback(callback, context, environment);
+}
+
+class Rounds : public testing::TestWithParam<RoundCase> {
+  protected:
+    void TearDown() override { g_failStarts = false; }
+};
+
+TEST_P(Rounds, EveryAnswerIsShown) {
+    const RoundCase& c = GetParam();
+    HeldReads reads{{L"0.75", L"0.8"}};
+    OptionsRig rig;
+    Store(rig.registry, L"Path1", L"0.5");
+    Store(rig.registry, L"Path2", c.path2);
+    Store(rig.registry, L"Interval", c.interval);
+    OptionsServices services = rig.Services(reads.Reader());
+    services.submit = SubmitUnlessFailing;
+    FrmOptions frm(services);
+    frm.Start();
+    ::KillTimer(frm.hwnd(), FrmOptions::kCheckTimerId);
+
+    for (std::size_t n = 0; n < c.steps.size(); ++n) {
+        const Step& step = c.steps[n];
+        const std::size_t before = rig.shell.calls.size();
+        switch (step.kind) {
+            case Step::Tick:
+                ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
+                break;
+            case Step::Pass:
+                reads.Pass(step.text);
+                break;
+            case Step::Type:
+                ::SetWindowTextW(frm.Paths()[1].hwnd(), step.text);
+                continue;
+            case Step::FailStarts:
+                g_failStarts = true;
+                continue;
+        }
+        PumpUntil(
+            [&] { return reads.Settled() && rig.shell.calls.size() >= before + step.tips.size(); });
+        PumpUntil([] { return false; }, 100);
+        std::vector<std::string> tips;
+        for (std::size_t i = before; i < rig.shell.calls.size(); ++i) {
+            tips.push_back(TipText(rig.shell.calls[i].record));
+        }
+        EXPECT_EQ(tips, step.tips) << "step " << n + 1;
+    }
+}
+
+const std::string kOne = "50.00%";
+const std::string kBoth = "50.00% \\ 75.00%";
+const std::string kMended = "50.00% \\ 25.00%";
+
+INSTANTIATE_TEST_SUITE_P(
+    Reads, Rounds,
+    testing::Values(
+        // A share that answers after the round was shown: shown then, and its answer stays
+        // while the next read is out.
+        RoundCase{"SlowFolderAtFiveSeconds",
+                  L"5",
+                  L"0.75",
+                  {{Step::Tick, nullptr, {kOne}},
+                   {Step::Pass, L"0.75", {kBoth}},
+                   {Step::Tick, nullptr, {kBoth}},
+                   {Step::Pass, L"0.75", {kBoth}}}},
+        // Each round is shown by the next tick: none of them drops the client once it has
+        // answered.
+        RoundCase{"SlowFolderAtOneSecond",
+                  L"1",
+                  L"0.75",
+                  {{Step::Tick, nullptr, {}},
+                   {Step::Tick, nullptr, {kOne}},
+                   {Step::Pass, L"0.75", {kBoth}},
+                   {Step::Tick, nullptr, {}},
+                   {Step::Tick, nullptr, {kBoth}},
+                   {Step::Pass, L"0.75", {kBoth}}}},
+        // A folder typed over a hung one is read at the next tick; the old answer is dropped.
+        RoundCase{"MendedWhileTheOldReadHangs",
+                  L"5",
+                  L"0.75",
+                  {{Step::Tick, nullptr, {kOne}},
+                   {Step::Type, L"0.25", {}},
+                   {Step::Tick, nullptr, {kMended}},
+                   {Step::Pass, L"0.75", {}},
+                   {Step::Tick, nullptr, {kMended}}}},
+        // Two older reads out: a third folder waits until one of them has returned.
+        RoundCase{"ThirdFolderWaitsForAnOlderRead",
+                  L"5",
+                  L"0.75",
+                  {{Step::Tick, nullptr, {kOne}},
+                   {Step::Type, L"0.8", {}},
+                   {Step::Tick, nullptr, {kOne}},
+                   {Step::Type, L"0.25", {}},
+                   {Step::Tick, nullptr, {kOne}},
+                   {Step::Pass, L"0.75", {}},
+                   {Step::Tick, nullptr, {kMended}}}},
+        // A read that cannot start has no value, not what an earlier read left.
+        RoundCase{"FailedStartHasNoValue",
+                  L"5",
+                  L"0.25",
+                  {{Step::Tick, nullptr, {kMended}},
+                   {Step::FailStarts, nullptr, {}},
+                   {Step::Tick, nullptr, {""}}}}),
+    CaseName());
 
 TEST_F(Lifecycle, TheTimerTicksOnItsOwn) {
     FrmOptions frm(rig.Services());

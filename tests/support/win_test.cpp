@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstring>
 #include <map>
-#include <mutex>
 
 #include "tray/text.h"
 #include "tray/window.h"
@@ -236,13 +235,30 @@ void Tick(const FrmOptions& frm) {
     PumpUntil([&] { return !frm.ReadsPending(); });
 }
 
+// Slim locks and condition variables hold no kernel handle, so the handles a test counts are
+// the meter's alone.
 struct HeldReads::State {
+    class Locked {
+      public:
+        explicit Locked(const State& state) : lock_(state.lock) {
+            ::AcquireSRWLockExclusive(&lock_);
+        }
+        Locked(const Locked&) = delete;
+        Locked& operator=(const Locked&) = delete;
+        ~Locked() { ::ReleaseSRWLockExclusive(&lock_); }
+
+      private:
+        SRWLOCK& lock_;
+    };
+
     std::set<PathString> held;
-    HANDLE released = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    mutable std::mutex lock;
+    mutable SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+    bool released = false;
+    std::map<PathString, int> passes;  // held reads of a folder let through one at a time
     std::map<PathString, int> calls;
+    int waiting = 0;
     std::atomic<int> returned{0};
-    ~State() { ::CloseHandle(released); }
 };
 
 HeldReads::HeldReads(std::set<PathString> held) : state_(std::make_shared<State>()) {
@@ -252,12 +268,21 @@ HeldReads::HeldReads(std::set<PathString> held) : state_(std::make_shared<State>
 ProgressReader HeldReads::Reader() const {
     return [state = state_](const PathString& directory) -> std::optional<double> {
         {
-            const std::lock_guard<std::mutex> locked(state->lock);
+            const State::Locked locked(*state);
             ++state->calls[directory];
-        }
-        if (state->held.count(directory) != 0) {
-            // Long enough for any test; one that fails still ends.
-            ::WaitForSingleObject(state->released, 60000);
+            if (state->held.count(directory) != 0) {
+                ++state->waiting;
+                // Long enough for any test; one that fails still ends.
+                const ULONGLONG giveUp = ::GetTickCount64() + 60000;
+                while (!state->released && state->passes[directory] == 0 &&
+                       ::GetTickCount64() < giveUp) {
+                    ::SleepConditionVariableSRW(&state->changed, &state->lock, 1000, 0);
+                }
+                if (!state->released && state->passes[directory] > 0) {
+                    --state->passes[directory];
+                }
+                --state->waiting;
+            }
         }
         ++state->returned;
         return std::stod(directory);
@@ -265,16 +290,37 @@ ProgressReader HeldReads::Reader() const {
 }
 
 void HeldReads::Release() const {
-    ::SetEvent(state_->released);
+    {
+        const State::Locked locked(*state_);
+        state_->released = true;
+    }
+    ::WakeAllConditionVariable(&state_->changed);
+}
+
+void HeldReads::Pass(const PathString& directory) const {
+    {
+        const State::Locked locked(*state_);
+        ++state_->passes[directory];
+    }
+    ::WakeAllConditionVariable(&state_->changed);
 }
 
 int HeldReads::Calls(const PathString& directory) const {
-    const std::lock_guard<std::mutex> locked(state_->lock);
+    const State::Locked locked(*state_);
     return state_->calls[directory];
 }
 
 int HeldReads::Returned() const {
     return state_->returned;
+}
+
+bool HeldReads::Settled() const {
+    const State::Locked locked(*state_);
+    int calls = 0;
+    for (const auto& [directory, count] : state_->calls) {
+        calls += count;
+    }
+    return calls == state_->returned + state_->waiting;
 }
 
 DWORD GdiObjects() {

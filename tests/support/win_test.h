@@ -114,8 +114,8 @@ void Store(TestRegistry& registry, const wchar_t* key, const std::wstring& value
 void Tick(const FrmOptions& frm);
 
 // Made-up clients for the reader seam: a directory's text is its progress ("0.5"). Reads are
-// counted, and those of a held directory wait until released. Every copy of the reader shares
-// the state, so a read still held when a test ends touches nothing freed.
+// counted, and those of a held directory wait until they are let through. Every copy of the reader
+// shares the state, so a read still held when a test ends touches nothing freed.
 class HeldReads {
   public:
     explicit HeldReads(std::set<PathString> held);
@@ -124,9 +124,14 @@ class HeldReads {
     ~HeldReads() { Release(); }
 
     ProgressReader Reader() const;
+    // Lets every held read through, now and later.
     void Release() const;
+    // Lets one held read of the directory through, now or when it comes.
+    void Pass(const PathString& directory) const;
     int Calls(const PathString& directory) const;
     int Returned() const;
+    // Every read has returned or waits at its hold.
+    bool Settled() const;
     // No copy of the reader is left but this one's.
     bool OnlyCopy() const { return state_.use_count() == 1; }
 

@@ -22,10 +22,11 @@ else()
 endif()
 
 file(REMOVE "${STAGE}/Vantorel.exe" "${STAGE}/README.TXT")
-# strip writes a new PE time stamp, the time it runs unless SOURCE_DATE_EPOCH says otherwise:
-# the program is stamped with the commit's time too.
+# strip stamps the program anew, with the time it runs unless SOURCE_DATE_EPOCH says
+# otherwise: with the commit's time, then.
 set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
-execute_process(COMMAND "${STRIP}" -o "${STAGE}/Vantorel.exe" "${PROGRAM}" COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND "${STRIP}" -o "${STAGE}/Vantorel.exe" "${PROGRAM}"
+                COMMAND_ERROR_IS_FATAL ANY)
 file(COPY_FILE "${README}" "${STAGE}/README.TXT")
 # Not what the builder's umask left.
 file(CHMOD "${STAGE}/Vantorel.exe" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE

@@ -1,6 +1,7 @@
 #pragma once
-// Text pixel art and the 16-colour icon files made from it. Portable: the build runs it on the
-// build machine, which need not be Windows.
+// Text pixel art: the 16-colour palette, pictures, and the parser of the art text. The icon
+// files are made from the pictures by icon_ico.h, the PNG inside them by icon_png.h. Portable:
+// the build runs it on the build machine, which need not be Windows.
 //
 // An art file holds a legend and pictures. Blank lines and lines starting with '#' are skipped
 // outside a picture's rows.
@@ -16,7 +17,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,30 +78,7 @@ struct ParseResult {
 
 ParseResult ParseArt(std::string_view text);
 
-// The .ico file of one picture: one image, 4 bits per pixel with the full palette, and a 1-bit
-// mask that is set where the picture is transparent. Width and height from 1 to 256.
-std::vector<std::uint8_t> EncodeIco(const Picture& picture);
-// The .ico file of several sizes of one picture, smallest first. Images at least pngFrom wide
-// are stored as 32-bit PNG, which Windows reads since Vista; the rest as above.
-std::vector<std::uint8_t> EncodeIco(std::vector<Picture> images, int pngFrom);
-
-struct DecodeResult {
-    std::vector<Picture> pictures;  // named "" since an .ico file keeps no name
-    std::vector<int> pngWidths;     // the PNG images, not decoded here
-    std::string error;              // empty on success; otherwise no pictures
-};
-
-// Reads back exactly the kind of file EncodeIco writes and refuses anything else: images of 4
-// bits per pixel, uncompressed, with the standard palette, and PNG images by their header.
-DecodeResult DecodeIco(const std::vector<std::uint8_t>& bytes);
-
 // The picture n times as wide and high, every pixel a square.
 Picture Enlarge(const Picture& picture, int n);
-
-// A PNG of the picture: 8-bit RGBA, transparent pixels all zero, compressed with fixed
-// Huffman codes and matches against the pixel before and the row above.
-std::vector<std::uint8_t> EncodePng(const Picture& picture);
-std::uint32_t Crc32(std::span<const std::uint8_t> bytes);
-std::uint32_t Adler32(std::span<const std::uint8_t> bytes);
 
 }  // namespace vantorel::icon_art

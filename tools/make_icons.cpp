@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tools/icon_art.h"
+#include "tools/icon_ico.h"
 
 namespace {
 

@@ -1,14 +1,28 @@
 #!/usr/bin/env bash
 # The release zip holds exactly the stripped 64-bit program and README.TXT with Windows line
-# ends. Usage: check_release.sh OBJDUMP ZIP
+# ends, dated from the commit, and SHA256SUMS beside it names it.
+# Usage: check_release.sh OBJDUMP ZIP SOURCE_DIR
 set -euo pipefail
 objdump=$1
 zip=$2
+source=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-entries=$(cd "$work" && cmake -E tar tf "$zip" | sort | tr '\n' ' ')
-[ "$entries" = "README.TXT Vantorel.exe " ] || { echo "zip holds: $entries" >&2; exit 1; }
+entries=$(cd "$work" && cmake -E tar tf "$zip" | tr '\n' ' ')
+[ "$entries" = "Vantorel.exe README.TXT " ] || { echo "zip holds: $entries" >&2; exit 1; }
+(cd "$(dirname "$zip")" && sha256sum --quiet -c SHA256SUMS)
+# Each entry's time, yyyymmdd.hhmmss, against the commit's (zip keeps even seconds).
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct)}
+stamps=$(zipinfo -T "$zip" | grep -oE ' [0-9]{8}\.[0-9]{6} ' || true)
+[ "$(wc -w <<<"$stamps")" = 2 ] || { echo "zipinfo shows no dates: $stamps" >&2; exit 1; }
+for stamp in $stamps; do
+    t=$(date -u -d "${stamp:0:8} ${stamp:9:2}:${stamp:11:2}:${stamp:13:2}" +%s)
+    [ "$t" -ge "$epoch" ] && [ "$t" -le $((epoch + 1)) ] || {
+        echo "an entry is dated $stamp, not from the commit ($(date -u -d "@$epoch"))" >&2
+        exit 1
+    }
+done
 (cd "$work" && cmake -E tar xf "$zip")
 
 format=$("$objdump" -f "$work/Vantorel.exe" | sed -n 's/.*file format //p')

@@ -12,6 +12,8 @@
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 #include "tools/icon_art.h"
+#include "tools/icon_ico.h"
+#include "tools/icon_png.h"
 
 namespace vantorel::icon_art {
 namespace {

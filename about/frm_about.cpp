@@ -117,9 +117,9 @@ void FrmAbout::CreateControls() {
     Image1.Create(self, WC_STATICW, nullptr, SS_OWNERDRAW | SS_NOTIFY, 0, kBadgeId,
                   {120, 720, 480, 480});
     const HWND box = txtInstructions.hwnd();
-    ::SetWindowLongPtrW(box, GWLP_USERDATA,
-                        ::SetWindowLongPtrW(box, GWLP_WNDPROC,
-                                            reinterpret_cast<LONG_PTR>(InstructionsProcedure)));
+    ::SetWindowLongPtrW(
+        box, GWLP_USERDATA,
+        ::SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InstructionsProcedure)));
 
     badgeTip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                   WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
@@ -135,14 +135,17 @@ void FrmAbout::CreateControls() {
 }
 
 void FrmAbout::Layout(UINT dpi) {
-    font_ = CreateDialogFont(dpi);
-    titleFont_ = CreatePointFont(L"MS Sans Serif", 12, true, dpi);
+    UniqueFont font = CreateDialogFont(dpi);
+    UniqueFont titleFont = CreatePointFont(L"MS Sans Serif", 12, true, dpi);
     for (const Control* control :
          {&lblTitle, &lblText, &btnOK, &txtInstructions, &Image1, &Image2}) {
         control->Place(dpi);
     }
-    SetChildFonts(hwnd(), font_.get());
-    ::SendMessageW(lblTitle.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), TRUE);
+    SetChildFonts(hwnd(), font.get());
+    ::SendMessageW(lblTitle.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont.get()), TRUE);
+    // Only now do the old fonts go: the controls held them until this moment.
+    font_ = std::move(font);
+    titleFont_ = std::move(titleFont);
 }
 
 void FrmAbout::Form_Load() {

@@ -1,20 +1,42 @@
 #!/usr/bin/env bash
 # The meter as a user sees it: in a Wine desktop with a taskbar, its picture in the
 # notification area follows a client's State.SAH, the right button opens its menu, and "Exit"
-# ends it with code 0 and takes the picture away. Then at 96, 120, 144 and 192 DPI the empty and
-# the full dish in the notification area are their art of that size, pixel for pixel.
-# Usage: meter_e2e.sh path/to/Vantorel.exe
+# ends it with code 0 and takes the picture away. What another program sees of it meanwhile:
+# common controls 6 from the side-by-side store, no system error boxes, and no focus left in
+# its hidden window by the menu. Then at 96, 120, 144 and 192 DPI the empty and the full dish in
+# the notification area are their art of that size, pixel for pixel.
+# Usage: meter_e2e.sh path/to/Vantorel.exe path/to/meter_prober.exe [win7]
+#   win7  the prefix says it is Windows 7, and the scales are left out
 # VANTOREL_E2E_SHOTS=dir keeps the screenshots there.
 set -euo pipefail
 
 exe=$(readlink -f "$1")
+prober=$(readlink -f "$2")
+windows=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/e2e/e2e_steps.sh
 . "$here/e2e_steps.sh"
 
 e2e_setup 0.473000
+if [ "$windows" = win7 ]; then
+    wine winecfg -v win7 >/dev/null 2>&1
+    version=$(wine cmd /c ver 2>/dev/null | tr -d '\r' | grep -o '[0-9][0-9.]*' | head -n 1)
+    [[ "$version" == 6.1.* ]] || fail "the prefix reports Windows $version, not 7 (6.1)"
+    wd_log "the prefix reports Windows $version"
+fi
 wd_set_meter_settings "$(winepath -w "$client")" 1
 e2e_start_meter
+
+probe() { wine "$prober" "$@" 2>&1 | tr -d '\r'; }
+comctl32=$(probe module comctl32.dll)
+wd_log "comctl32: $comctl32"
+[[ "${comctl32,,}" == *'\winsxs\'*common-controls* ]] ||
+    fail "comctl32 is not the side-by-side version 6 of the manifest: $comctl32"
+mode=$(probe errormode)
+wd_log "$mode"
+# SEM_FAILCRITICALERRORS and SEM_NOOPENFILEERRORBOX.
+[[ "$mode" =~ ^error\ mode:\ (0x[0-9a-f]+)$ ]] && [ $((BASH_REMATCH[1] & 0x8001)) = $((0x8001)) ] ||
+    fail "the meter may raise system error boxes: $mode"
 
 # The start picture (no red) gives way to the first tick's: 47.30% is part red, part green.
 deadline=$((SECONDS + 30))
@@ -30,6 +52,19 @@ first="$green $yellow $red"
 wd_log "47.30%: green=$green yellow=$yellow red=$red at $x0,$y0-$x1,$y1"
 if [ $((x1 - x0)) -ge 40 ] || [ $((y1 - y0)) -ge 40 ]; then
     fail "the dish colours cover $x0,$y0-$x1,$y1, more than one icon"
+fi
+
+# The menu, closed by Escape, leaves no control of the hidden window with the keyboard.
+xdotool mousemove $(((x0 + x1) / 2)) $(((y0 + y1) / 2)) click 3
+wd_wait 10 menu_open || fail "no popup menu after a right click on the picture"
+xdotool key Escape
+closed() { ! menu_open; }
+wd_wait 10 closed || fail "Escape did not close the menu"
+focus=$(probe focus)
+wd_log "after the menu: $(tr '\n' ';' <<<"$focus")"
+if grep -q '^focus: .* in "Vantorel", hidden$' <<<"$focus" &&
+    ! grep -q '^focus: VantorelWindow ' <<<"$focus"; then
+    fail "a control of the hidden window has the focus: $focus"
 fi
 
 # More ticks over the same file: the meter lives on and the picture stays.
@@ -53,6 +88,10 @@ done
 wd_log "100.00%: green=$green yellow=$yellow red=$red"
 
 e2e_exit_through_menu 15
+if [ "$windows" = win7 ]; then
+    wd_log "PASS"
+    exit 0
+fi
 
 # The dish at each display scale, pixel for pixel against its art: 16 pixels at 96 DPI, 20 at
 # 120, 24 at 144, 32 at 192; a stretched smaller picture has another size and fails.

@@ -117,9 +117,9 @@ void FrmAbout::CreateControls() {
     Image1.Create(self, WC_STATICW, nullptr, SS_OWNERDRAW | SS_NOTIFY, 0, kBadgeId,
                   {120, 720, 480, 480});
     const HWND box = txtInstructions.hwnd();
-    ::SetWindowLongPtrW(
-        box, GWLP_USERDATA,
-        ::SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InstructionsProcedure)));
+    ::SetWindowLongPtrW(box, GWLP_USERDATA,
+                        ::SetWindowLongPtrW(box, GWLP_WNDPROC,
+                                            reinterpret_cast<LONG_PTR>(InstructionsProcedure)));
 
     badgeTip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                   WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,

@@ -135,14 +135,17 @@ void FrmAbout::CreateControls() {
 }
 
 void FrmAbout::Layout(UINT dpi) {
-    font_ = CreateDialogFont(dpi);
-    titleFont_ = CreatePointFont(L"MS Sans Serif", 12, true, dpi);
+    UniqueFont font = CreateDialogFont(dpi);
+    UniqueFont titleFont = CreatePointFont(L"MS Sans Serif", 12, true, dpi);
     for (const Control* control :
          {&lblTitle, &lblText, &btnOK, &txtInstructions, &Image1, &Image2}) {
         control->Place(dpi);
     }
-    SetChildFonts(hwnd(), font_.get());
-    ::SendMessageW(lblTitle.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), TRUE);
+    SetChildFonts(hwnd(), font.get());
+    ::SendMessageW(lblTitle.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont.get()), TRUE);
+    // Only now do the old fonts go: the controls held them until this moment.
+    font_ = std::move(font);
+    titleFont_ = std::move(titleFont);
 }
 
 void FrmAbout::Form_Load() {

@@ -15,6 +15,9 @@ void Tell(HWND owner, const std::wstring& text) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // A client folder on a drive without media fails its read instead of raising the system's
+    // "no disk" box on the reading thread, where the read would wait for a box nobody asked for.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     vantorel::RegistrySettings settings;
     vantorel::FrmOptions frmOptions(vantorel::OptionsServices{settings, vantorel::RealShellNotify(),
                                                               Tell, vantorel::UserNumberLocale});

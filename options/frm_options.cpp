@@ -9,6 +9,7 @@
 #include "core/poll.h"
 #include "resources/resource.h"
 #include "tray/fonts.h"
+#include "tray/later_functions.h"
 #include "tray/text.h"
 
 namespace vantorel {
@@ -111,28 +112,30 @@ void FrmOptions::CreateControls() {
 }
 
 void FrmOptions::Layout(UINT dpi) {
-    std::vector<FitText> texts;
-    for (const Control* label : {&Label1, &Label2, &Label3, &Label4, &Label5}) {
-        texts.push_back({label->Text(), TwipsToPixels(label->rect().width, dpi)});
+    constexpr std::size_t kLabels = 5;
+    const Control* const fitted[] = {&Label1, &Label2,   &Label3, &Label4,
+                                     &Label5, &cmdClose, &cmdOK,  &cmdAbout};
+    std::vector<FitText> texts(std::size(fitted));
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        // A push button draws its text inside its frame and a little margin.
+        const int margin = i < kLabels ? 0 : 2 * ::MulDiv(4, static_cast<int>(dpi), 96);
+        texts[i] = {fitted[i]->Text(), TwipsToPixels(fitted[i]->rect().width, dpi) - margin};
     }
-    // A push button draws its text inside its frame and a little margin.
-    const int buttonMargin = 2 * ::MulDiv(4, static_cast<int>(dpi), 96);
-    for (const Control* button : {&cmdClose, &cmdOK, &cmdAbout}) {
-        texts.push_back({button->Text(), TwipsToPixels(button->rect().width, dpi) - buttonMargin});
-    }
-    font_ = CreateFittingDialogFont(dpi, texts);
+    UniqueFont font = CreateFittingDialogFont(dpi, texts);
     for (const Control* control :
          {&Label1, &Label2, &Label3, &Label4, &Label5, &txtPath[0], &txtPath[1], &txtPath[2],
           &txtUpdate, &UpDown1, &cmdClose, &cmdOK, &cmdAbout}) {
         control->Place(dpi);
     }
-    SetChildFonts(hwnd(), font_.get());
+    SetChildFonts(hwnd(), font.get());
+    // Only now does the old font go: the controls held it until this moment.
+    font_ = std::move(font);
     SetCaptionIcons(dpi);
 }
 
 void FrmOptions::SetCaptionIcons(UINT dpi) {
-    UniqueIcon small = LoadProgramIcon(::GetSystemMetricsForDpi(SM_CXSMICON, dpi));
-    UniqueIcon big = LoadProgramIcon(::GetSystemMetricsForDpi(SM_CXICON, dpi));
+    UniqueIcon small = LoadProgramIcon(MetricForDpi(SM_CXSMICON, dpi));
+    UniqueIcon big = LoadProgramIcon(MetricForDpi(SM_CXICON, dpi));
     ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
     ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
     // The window no longer shows the old ones.
@@ -163,6 +166,8 @@ void FrmOptions::BeforeControls() {
     // The load's first step, taken before the thirteen controls are made: the icon is the
     // meter's face, and it is there before any setting is read.
     tray_.Fill(hwnd());
+    // Run as administrator, the meter would not hear Explorer's restart otherwise.
+    ::ChangeWindowMessageFilterEx(hwnd(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
     tray_.SetTrayPicture("Dish0");
     tray_.SetTrayTip("0%");
     tray_.Add();

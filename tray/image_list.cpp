@@ -3,11 +3,10 @@
 #include <algorithm>
 
 #include "resources/resource.h"
+#include "tray/later_functions.h"
 
 namespace vantorel {
 namespace {
-
-constexpr UINT kDefaultDpi = 96;
 
 HICON LoadIconAt(int id, int size) {
     return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
@@ -19,11 +18,7 @@ HICON LoadIconAt(int id, int size) {
 int TrayIconSize() {
     // Found without a message, so a hung shell cannot stall the window thread.
     const HWND taskbar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
-    UINT dpi = taskbar != nullptr ? ::GetDpiForWindow(taskbar) : 0;
-    if (dpi == 0) {
-        dpi = ::GetDpiForSystem();
-    }
-    return ::GetSystemMetricsForDpi(SM_CXSMICON, dpi != 0 ? dpi : kDefaultDpi);
+    return MetricForDpi(SM_CXSMICON, taskbar != nullptr ? WindowDpi(taskbar) : SystemDpi());
 }
 
 std::vector<int> ArtSizes(int resourceId) {

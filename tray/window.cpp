@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "tray/later_functions.h"
+
 namespace vantorel {
 namespace {
 
@@ -111,8 +113,7 @@ bool Window::IsShown() const {
 }
 
 UINT Window::Dpi() const {
-    const UINT dpi = hwnd_ != nullptr ? ::GetDpiForWindow(hwnd_) : 0;
-    return dpi != 0 ? dpi : ::GetDpiForSystem();
+    return hwnd_ != nullptr ? WindowDpi(hwnd_) : SystemDpi();
 }
 
 void Window::SetLastWindowHandler(std::function<void()> handler) {
@@ -153,7 +154,7 @@ void Window::Place(const Frame& frame, UINT dpi, bool centre) {
     const int clientWidth = TwipsToPixels(frame.clientWidthTwips, dpi);
     const int clientHeight = TwipsToPixels(frame.clientHeightTwips, dpi);
     RECT bounds{0, 0, clientWidth, clientHeight};
-    ::AdjustWindowRectExForDpi(&bounds, kFrameStyle, FALSE, kFrameExStyle, dpi);
+    AdjustFrameForDpi(bounds, kFrameStyle, kFrameExStyle, dpi);
     int width = bounds.right - bounds.left;
     int height = bounds.bottom - bounds.top;
     ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -195,6 +196,10 @@ void Window::ShowModeless() {
     }
     ::ShowWindow(hwnd_, SW_SHOW);
     ::SetForegroundWindow(hwnd_);
+    // Still the active window from the tray menu, it hears no activation to take the focus.
+    if (::GetActiveWindow() == hwnd_ && !::IsChild(hwnd_, ::GetFocus())) {
+        FocusRemembered();
+    }
 }
 
 BOOL CALLBACK Window::CollectEnabledWindow(HWND hwnd, LPARAM self) {
@@ -283,6 +288,12 @@ void Window::MoveFocus(HWND target) {
     MarkDefaultButton(target);
 }
 
+void Window::FocusRemembered() {
+    const bool remembered =
+        lastFocus_ != nullptr && ::IsWindow(lastFocus_) && ::IsChild(hwnd_, lastFocus_);
+    MoveFocus(remembered ? lastFocus_ : ::GetNextDlgTabItem(hwnd_, nullptr, FALSE));
+}
+
 HWND Window::EnterButton(HWND focus) const {
     // A focused button is the one Enter presses; elsewhere the window's default button is.
     if (focus != nullptr && ::IsChild(hwnd_, focus) && IsPushButton(focus)) {
@@ -334,10 +345,10 @@ LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 if (focus != nullptr && ::IsChild(hwnd_, focus)) {
                     lastFocus_ = focus;
                 }
-            } else if (::IsWindowEnabled(hwnd_)) {
-                const bool remembered =
-                    lastFocus_ != nullptr && ::IsWindow(lastFocus_) && ::IsChild(hwnd_, lastFocus_);
-                MoveFocus(remembered ? lastFocus_ : ::GetNextDlgTabItem(hwnd_, nullptr, FALSE));
+            } else if (::IsWindowEnabled(hwnd_) && ::IsWindowVisible(hwnd_)) {
+                // Hidden, it is only the tray menu's owner: a control with the focus there
+                // would take the keys typed after the menu closes.
+                FocusRemembered();
             }
             return 0;
         case WM_NEXTDLGCTL:
@@ -406,7 +417,14 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
 
 void DispatchWindowMessage(MSG& message) {
     const HWND root = message.hwnd != nullptr ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-    if (root != nullptr && Window::IsProgramWindow(root) && ::IsDialogMessageW(root, &message)) {
+    const bool ours = root != nullptr && Window::IsProgramWindow(root);
+    // A hidden window can still be the active one: its keys would type into a field nobody
+    // sees, or press its default button.
+    if (ours && message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST &&
+        !::IsWindowVisible(root)) {
+        return;
+    }
+    if (ours && ::IsDialogMessageW(root, &message)) {
         // After a Tab the dialog manager frames the default by its own rule: put it back
         // where Enter will go.
         const bool key = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;

@@ -131,6 +131,8 @@ class Window {
     void Unload(CloseReason reason);
     void Destroy();
     void MoveFocus(HWND target);
+    // To the control that had the focus last, or the first in the tab order.
+    void FocusRemembered();
     HWND EnterButton(HWND focus) const;
     void MarkDefaultButton(HWND focus);
     friend void DispatchWindowMessage(MSG& message);

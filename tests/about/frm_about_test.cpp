@@ -258,6 +258,9 @@ TEST_F(AboutWindow, ControlsStandWhereTheTwipsPutThemAtEveryDpi) {
                              {FrmAbout::kInstructionsId, {720, 3720, 4935, 1695}}};
     OpenAbout(
         [&](FrmAbout& about) {
+            // The new fonts, the title's among them, come before the old ones go.
+            const MessageWatch title(about.Title().hwnd());
+            const MessageWatch button(about.OkButton().hwnd());
             RECT now{};
             ::GetWindowRect(about.hwnd(), &now);
             for (UINT dpi : {96u, 144u}) {
@@ -276,6 +279,8 @@ TEST_F(AboutWindow, ControlsStandWhereTheTwipsPutThemAtEveryDpi) {
                     EXPECT_NEAR(r.bottom - r.top, p.twips.height / perPixel, 1.0) << p.id;
                 }
             }
+            EXPECT_TRUE(title.Saw(WM_SETFONT));
+            EXPECT_EQ(title.fontsAfterADeletedOne + button.fontsAfterADeletedOne, 0);
         },
         PressOk);
 }

@@ -33,6 +33,13 @@ fi
 if "$objdump" -t "$work/Vantorel.exe" | grep -q '^\['; then
     echo "the program still carries its symbol table" >&2; exit 1
 fi
+# Windows reads the manifest only as resource type 24, id 1, and the header must not claim XP.
+manifest=$(wrestool -x --raw --type=24 --name=1 "$work/Vantorel.exe" | tr -d '\r')
+grep -q 'name="Microsoft.Windows.Common-Controls"' <<<"$manifest" ||
+    { echo "no manifest of type 24, id 1: $(wrestool -l "$work/Vantorel.exe" | head -n 3)" >&2; exit 1; }
+subsystem=$("$objdump" -p "$work/Vantorel.exe" | awk '/^M(aj|in)orSubsystemVersion/ { v = v $2 "." }
+    END { print substr(v, 1, length(v) - 1) }')
+[ "$subsystem" = "6.1" ] || { echo "subsystem version $subsystem, not 6.1 (Windows 7)" >&2; exit 1; }
 
 readme="$work/README.TXT"
 lines=$(wc -l <"$readme")

@@ -6,6 +6,12 @@
 //   meter_prober type ID TEXT     puts TEXT into the field of the options window with that
 //                                 command id, as typing it there would.
 //   meter_prober press ID         clicks the options window's button with that command id.
+//   meter_prober module NAME      prints the path the meter loaded the DLL NAME from; exit
+//                                 code 1 when it has not loaded it.
+//   meter_prober focus            prints the meter's active window and keyboard focus, as
+//                                 another program sees them (GetGUIThreadInfo).
+//   meter_prober errormode        prints the meter's error mode, read by a thread that runs
+//                                 GetErrorMode inside the meter's process.
 // Exit code 2 when no meter shows up within 30 s.
 
 #include <windows.h>
@@ -40,26 +46,32 @@ LARGE_INTEGER Now() {
     return now;
 }
 
+struct Meter {
+    DWORD pid = 0;
+    DWORD thread = 0;  // its window thread
+};
+
 BOOL CALLBACK FindMeter(HWND hwnd, LPARAM param) {
     wchar_t name[64] = {};
     ::GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
     if (std::wcscmp(name, kMeterClass) != 0) {
         return TRUE;
     }
-    ::GetWindowThreadProcessId(hwnd, reinterpret_cast<DWORD*>(param));
+    auto* meter = reinterpret_cast<Meter*>(param);
+    meter->thread = ::GetWindowThreadProcessId(hwnd, &meter->pid);
     return FALSE;
 }
 
-DWORD WaitForMeter() {
+Meter WaitForMeter() {
     for (int i = 0; i < 300; ++i) {
-        DWORD pid = 0;
-        ::EnumWindows(FindMeter, reinterpret_cast<LPARAM>(&pid));
-        if (pid != 0) {
-            return pid;
+        Meter meter;
+        ::EnumWindows(FindMeter, reinterpret_cast<LPARAM>(&meter));
+        if (meter.pid != 0) {
+            return meter;
         }
         ::Sleep(kRoundMs);
     }
-    return 0;
+    return {};
 }
 
 struct ProcessWindows {
@@ -182,30 +194,155 @@ int Press(DWORD pid, int id) {
     return 0;
 }
 
+// The meter's modules, from a snapshot of its process.
+std::vector<MODULEENTRY32W> Modules(DWORD pid) {
+    std::vector<MODULEENTRY32W> modules;
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        std::printf("no module snapshot (error %lu)\n", ::GetLastError());
+        return modules;
+    }
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Module32FirstW(snapshot, &entry); more;
+         more = ::Module32NextW(snapshot, &entry)) {
+        modules.push_back(entry);
+    }
+    ::CloseHandle(snapshot);
+    return modules;
+}
+
+int PrintModule(DWORD pid, const char* name) {
+    wchar_t wanted[MAX_MODULE_NAME32 + 1] = {};
+    std::mbstowcs(wanted, name, MAX_MODULE_NAME32);
+    for (const MODULEENTRY32W& module : Modules(pid)) {
+        if (::lstrcmpiW(module.szModule, wanted) == 0) {
+            std::printf("%ls\n", module.szExePath);
+            return 0;
+        }
+    }
+    std::printf("%s is not loaded\n", name);
+    return 1;
+}
+
+// "none", or the window's class, caption and whether its top-level window is shown.
+void Describe(const char* what, HWND hwnd) {
+    if (hwnd == nullptr) {
+        std::printf("%s: none\n", what);
+        return;
+    }
+    wchar_t name[64] = {};
+    wchar_t caption[64] = {};
+    ::GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
+    const HWND root = ::GetAncestor(hwnd, GA_ROOT);
+    ::GetWindowTextW(root, caption, static_cast<int>(std::size(caption)));
+    std::printf("%s: %ls in \"%ls\", %s\n", what, name, caption,
+                ::IsWindowVisible(root) ? "shown" : "hidden");
+}
+
+int PrintFocus(DWORD thread) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetGUIThreadInfo(thread, &info)) {
+        std::printf("no thread information (error %lu)\n", ::GetLastError());
+        return 1;
+    }
+    Describe("foreground", ::GetForegroundWindow());
+    Describe("active", info.hwndActive);
+    Describe("focus", info.hwndFocus);
+    return 0;
+}
+
+int PrintErrorMode(DWORD pid) {
+    // GetErrorMode runs in the meter: its address there is its offset in the module that holds
+    // it here, from that module's base there.
+    const auto local = reinterpret_cast<const BYTE*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetErrorMode"));
+    HMODULE holder = nullptr;
+    wchar_t holderName[MAX_PATH] = {};
+    if (local == nullptr ||
+        !::GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(local), &holder) ||
+        ::GetModuleFileNameW(holder, holderName, MAX_PATH) == 0) {
+        std::puts("GetErrorMode not found here");
+        return 1;
+    }
+    const wchar_t* base = std::wcsrchr(holderName, L'\\');
+    base = base != nullptr ? base + 1 : holderName;
+    const BYTE* remote = nullptr;
+    for (const MODULEENTRY32W& module : Modules(pid)) {
+        if (::lstrcmpiW(module.szModule, base) == 0) {
+            remote = module.modBaseAddr + (local - reinterpret_cast<const BYTE*>(holder));
+        }
+    }
+    if (remote == nullptr) {
+        std::printf("%ls is not loaded in the meter\n", base);
+        return 1;
+    }
+    const HANDLE process =
+        ::OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
+                          PROCESS_VM_READ | PROCESS_VM_WRITE,
+                      FALSE, pid);
+    const HANDLE thread =
+        process != nullptr
+            ? ::CreateRemoteThread(process, nullptr, 0,
+                                   reinterpret_cast<LPTHREAD_START_ROUTINE>(
+                                       reinterpret_cast<void (*)()>(const_cast<BYTE*>(remote))),
+                                   nullptr, 0, nullptr)
+            : nullptr;
+    DWORD mode = 0;
+    const bool read = thread != nullptr && ::WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 &&
+                      ::GetExitCodeThread(thread, &mode);
+    if (!read) {
+        std::printf("could not run GetErrorMode in the meter (error %lu)\n", ::GetLastError());
+    } else {
+        std::printf("error mode: 0x%lx\n", mode);
+    }
+    if (thread != nullptr) {
+        ::CloseHandle(thread);
+    }
+    if (process != nullptr) {
+        ::CloseHandle(process);
+    }
+    return read ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string verb = argc > 1 ? argv[1] : "";
-    const bool answers = argc == 3 && verb == "answers";
-    const bool threads = argc == 2 && verb == "threads";
-    const bool type = argc == 4 && verb == "type";
-    const bool press = argc == 3 && verb == "press";
-    if (!answers && !threads && !type && !press) {
-        std::fputs("usage: meter_prober answers SECONDS | threads | type ID TEXT | press ID\n",
-                   stderr);
+    const std::string verb = argc >= 2 ? argv[1] : "";
+    const bool known =
+        (argc == 3 && (verb == "answers" || verb == "module" || verb == "press")) ||
+        (argc == 2 && (verb == "threads" || verb == "focus" || verb == "errormode")) ||
+        (argc == 4 && verb == "type");
+    if (!known) {
+        std::fputs(
+            "usage: meter_prober answers SECONDS | threads | module NAME | focus | "
+            "errormode | type ID TEXT | press ID\n",
+            stderr);
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    const DWORD pid = WaitForMeter();
-    if (pid == 0) {
+    const Meter meter = WaitForMeter();
+    if (meter.pid == 0) {
         std::puts("no meter window found");
         return 2;
     }
-    if (type) {
-        return Type(pid, std::atoi(argv[2]), argv[3]);
+    if (verb == "type") {
+        return Type(meter.pid, std::atoi(argv[2]), argv[3]);
     }
-    if (press) {
-        return Press(pid, std::atoi(argv[2]));
+    if (verb == "press") {
+        return Press(meter.pid, std::atoi(argv[2]));
     }
-    return answers ? ProbeAnswers(pid, std::strtod(argv[2], nullptr)) : CountThreads(pid);
+    if (verb == "answers") {
+        return ProbeAnswers(meter.pid, std::strtod(argv[2], nullptr));
+    }
+    if (verb == "module") {
+        return PrintModule(meter.pid, argv[2]);
+    }
+    if (verb == "focus") {
+        return PrintFocus(meter.thread);
+    }
+    return verb == "errormode" ? PrintErrorMode(meter.pid) : CountThreads(meter.pid);
 }

@@ -11,6 +11,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/win_test.h"
 #include "tray/fonts.h"
+#include "tray/later_functions.h"
 #include "tray/text.h"
 
 namespace vantorel {
@@ -220,6 +221,44 @@ TEST_F(OptionsWindow, CloseBoxAndEscapeHideWithoutSavingOrTheRangeRule) {
     EXPECT_EQ(frm.CheckTimer().Period(), 1000u);
 }
 
+// A key as the keyboard sends it, to whichever window has the focus.
+void TypeKey(BYTE key) {
+    ::keybd_event(key, 0, 0, 0);
+    ::keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+}
+
+// The tray menu, opened by the right button and closed by a key: Escape, or "O" for "&Options".
+void TrayMenu(const FrmOptions& frm, BYTE key) {
+    RunSoon([key] { TypeKey(key); });
+    const UINT_PTR end = RunSoon([] { ::EndMenu(); }, 2000);
+    ::SendMessageW(frm.hwnd(), WMAPP_NOTIFYCALLBACK, kTrayIconId, WM_RBUTTONDOWN);
+    CancelSoon(end);
+    PumpUntil([] { return false; }, 100);
+}
+
+TEST_F(OptionsWindow, HiddenItTakesNoKeysAfterTheTrayMenuAndShownItHasTheFocusItHad) {
+    ::SetFocus(Field(FrmOptions::kUpdateId));
+    PressKey(VK_ESCAPE);
+    ASSERT_FALSE(frm.IsShown());
+
+    TrayMenu(frm, VK_ESCAPE);
+    EXPECT_FALSE(::IsChild(frm.hwnd(), ::GetFocus())) << "a control of the hidden window";
+    // What a user types next: into a field, on a remembered button, Enter for the default.
+    for (const BYTE key : {BYTE{'Z'}, BYTE{VK_SPACE}, BYTE{VK_RETURN}}) {
+        TypeKey(key);
+        PumpMessages();
+    }
+    EXPECT_EQ(frm.Paths()[0].Text(), L"");
+    EXPECT_EQ(frm.UpdateField().Text(), L"1");
+    EXPECT_TRUE(rig.registry.written.empty());
+    EXPECT_TRUE(frm.IsLoaded());
+    EXPECT_FALSE(frm.IsShown());
+
+    TrayMenu(frm, 'O');
+    ASSERT_TRUE(frm.IsShown());
+    EXPECT_EQ(::GetFocus(), Field(FrmOptions::kUpdateId));
+}
+
 TEST_F(OptionsWindow, RemoveMeterAfterEditsWritesNothingAndEnds) {
     Store(rig.registry, L"Path1", L"kept");
     Type(FrmOptions::kPathId, L"edited");
@@ -412,6 +451,13 @@ TEST_F(OptionsWindow, EveryLabelAndButtonTextFitsOnOneLineAtEveryDpi) {
     }
 }
 
+TEST_F(OptionsWindow, ANewDpiGivesTheControlsTheirNewFontBeforeTheOldOneGoes) {
+    const MessageWatch watch(Field(FrmOptions::kPathId));
+    SendDpiChanged(frm.hwnd(), 144);
+    ASSERT_TRUE(watch.Saw(WM_SETFONT));
+    EXPECT_EQ(watch.fontsAfterADeletedOne, 0);
+}
+
 TEST_F(OptionsWindow, CentredOnTheScreenWithAFixedFrameAndNoTaskbarButton) {
     RECT r{};
     ::GetWindowRect(frm.hwnd(), &r);
@@ -432,18 +478,45 @@ TEST_F(OptionsWindow, CentredOnTheScreenWithAFixedFrameAndNoTaskbarButton) {
     EXPECT_STREQ(caption, L"Vantorel");
 }
 
-TEST_F(OptionsWindow, TheCaptionIconsFollowTheWindowsDpi) {
-    const auto icon = [this](WPARAM which) {
+struct TableCase {
+    const char* name;
+    bool missing;  // as on Windows 7 SP1, 8.1 and 10 before 1607
+};
+
+class LaterFunctionsTable : public testing::TestWithParam<TableCase> {};
+
+// The tray's picture and the caption's icons at the sizes the system's own calls give, and the
+// window at its size in twips, at the system's DPI and after changes of it.
+TEST_P(LaterFunctionsTable, TheTrayPictureCaptionIconsAndWindowFollowTheDpi) {
+    const LaterFunctions system = FindLaterFunctions();
+    ASSERT_NE(system.getSystemMetricsForDpi, nullptr) << "the calls the answers are taken from";
+    struct Restore {
+        ~Restore() { SetLaterFunctions(FindLaterFunctions()); }
+    } restore;
+    SetLaterFunctions(GetParam().missing ? LaterFunctions{} : system);
+    OptionsRig rig;
+    FrmOptions frm(rig.Services());
+    frm.Start();
+    const UINT systemDpi = system.getDpiForSystem();
+    EXPECT_EQ(frm.Dpi(), systemDpi);
+    EXPECT_EQ(IconWidth(rig.shell.Last().record.hIcon),
+              system.getSystemMetricsForDpi(SM_CXSMICON, systemDpi));
+    const auto icon = [&frm](WPARAM which) {
         return IconWidth(reinterpret_cast<HICON>(::SendMessageW(frm.hwnd(), WM_GETICON, which, 0)));
     };
-    for (const UINT dpi : {frm.Dpi(), 192U, 120U}) {
-        if (dpi != frm.Dpi()) {
+    for (const UINT dpi : {systemDpi, 144U, 192U, 120U}) {
+        if (dpi != systemDpi) {
             SendDpiChanged(frm.hwnd(), dpi);
         }
-        EXPECT_EQ(icon(ICON_SMALL), ::GetSystemMetricsForDpi(SM_CXSMICON, dpi)) << dpi;
-        EXPECT_EQ(icon(ICON_BIG), ::GetSystemMetricsForDpi(SM_CXICON, dpi)) << dpi;
+        EXPECT_EQ(icon(ICON_SMALL), system.getSystemMetricsForDpi(SM_CXSMICON, dpi)) << dpi;
+        EXPECT_EQ(icon(ICON_BIG), system.getSystemMetricsForDpi(SM_CXICON, dpi)) << dpi;
+        ExpectLayout(frm.hwnd(), dpi, 4590, 2175, kOptionsLayout, std::size(kOptionsLayout));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Calls, LaterFunctionsTable,
+                         testing::Values(TableCase{"Found", false}, TableCase{"Missing", true}),
+                         CaseName());
 
 TEST_F(OptionsWindow, LabelsAndButtonsCarryTheirTexts) {
     const std::pair<int, const wchar_t*> texts[] = {

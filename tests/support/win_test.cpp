@@ -220,6 +220,12 @@ LRESULT CALLBACK MessageWatch::Procedure(HWND window, UINT message, WPARAM wPara
     auto* watch = reinterpret_cast<MessageWatch*>(self);
     watch->messages.push_back(message);
     watch->wParams.push_back(wParam);
+    if (message == WM_SETFONT) {
+        const auto held = reinterpret_cast<HGDIOBJ>(::DefSubclassProc(window, WM_GETFONT, 0, 0));
+        if (held != nullptr && ::GetObjectType(held) != OBJ_FONT) {
+            ++watch->fontsAfterADeletedOne;
+        }
+    }
     if (message == WM_NCDESTROY) {
         ::RemoveWindowSubclass(window, Procedure, 77);
     }

@@ -166,6 +166,8 @@ class MessageWatch {
 
     std::vector<UINT> messages;
     std::vector<WPARAM> wParams;
+    // WM_SETFONTs that came while the font the window held had already been deleted.
+    int fontsAfterADeletedOne = 0;
     bool Saw(UINT message) const;
 
   private:

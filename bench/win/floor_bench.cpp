@@ -85,8 +85,9 @@ std::string ReadText(const std::wstring& path) {
 // The process is the one named as the program's file that was not there before the start:
 // the one before it may still be on its way out.
 std::set<std::wstring> UnixProcesses(const std::wstring& exe) {
-    const std::string name(exe.begin() + static_cast<std::ptrdiff_t>(exe.rfind(L'\\') + 1),
-                           exe.end());
+    std::string name(exe.begin() + static_cast<std::ptrdiff_t>(exe.rfind(L'\\') + 1), exe.end());
+    // Linux keeps the first 15 characters of a name: "floor_readers.e".
+    name.resize(std::min<std::size_t>(name.size(), 15));
     WIN32_FIND_DATAW found;
     const HANDLE search = ::FindFirstFileW(L"Z:\\proc\\*", &found);
     std::set<std::wstring> matches;

@@ -96,10 +96,13 @@ Sample Take() {
 void Print(const char* when, const Sample& s) {
     std::printf(
         "%-22s private %8lld B  working set %8lld B  GDI %lu  USER %lu  handles %lu  "
-        "next slots %llx/%llx/%llx  threads %d\n",
+        "next slots %llx/%llx/%llx  in use %llx/%llx/%llx  threads %d\n",
         when, s.privateBytes, s.workingSet, s.gdiObjects, s.userObjects, s.handles,
         static_cast<unsigned long long>(s.next.kernel), static_cast<unsigned long long>(s.next.gdi),
-        static_cast<unsigned long long>(s.next.user), s.threads);
+        static_cast<unsigned long long>(s.next.user),
+        static_cast<unsigned long long>(s.inUse.kernel),
+        static_cast<unsigned long long>(s.inUse.gdi), static_cast<unsigned long long>(s.inUse.user),
+        s.threads);
 }
 
 }  // namespace

@@ -51,6 +51,15 @@ struct ClientReader::Shared {
         }
     }
 
+    // The round waits for nothing more: its reads still out answer as late ones.
+    void CloseRound() {
+        open = false;
+        awaited = 0;
+        for (Client& client : clients) {
+            client.awaited = false;
+        }
+    }
+
     const ProgressReader read;
     SRWLOCK lock = SRWLOCK_INIT;
     HWND window = nullptr;  // where answers go; none once the reader has gone
@@ -209,10 +218,8 @@ Readings ClientReader::Take() {
     Shared& shared = *shared_;
     for (std::size_t i = 0; i < kClientCount; ++i) {
         readings.values[i] = shared.clients[i].last;
-        shared.clients[i].awaited = false;
     }
-    shared.open = false;
-    shared.awaited = 0;
+    shared.CloseRound();
     ++shared.showings;
     shared.told = false;
     return readings;
@@ -221,11 +228,7 @@ Readings ClientReader::Take() {
 void ClientReader::Abandon() {
     const Locked locked(shared_->lock);
     shared_->window = nullptr;
-    shared_->open = false;
-    shared_->awaited = 0;
-    for (Client& client : shared_->clients) {
-        client.awaited = false;
-    }
+    shared_->CloseRound();
 }
 
 }  // namespace vantorel

@@ -7,19 +7,28 @@
 namespace vantorel {
 namespace {
 
-// Its folder's read and one older: typing never makes more threads than twice the clients.
-constexpr std::size_t kReadsPerClient = 2;
-
 // One client, as the reader and its reads see it.
 struct Client {
     // What its field held at the last tick it was read; empty when it was not read.
     PathString folder;
     // The last answer for `folder`: what the client shows.
     std::optional<double> last;
-    // The folders of its reads out; empty where a slot is free.
-    std::array<PathString, kReadsPerClient> out;
     // The open round waits for its read of `folder`.
     bool awaited = false;
+    // Its read of `folder` waits for a thread: every read slot is taken.
+    bool waiting = false;
+};
+
+// A read out: taken while `folder` is not empty.
+struct Read {
+    std::size_t client = 0;
+    PathString folder;
+    // The thread whose I/O it is while it reads; 0 before and after.
+    DWORD thread = 0;
+    // Its I/O was cancelled: whatever it answers is no answer.
+    bool cancelled = false;
+    // It runs on a pool that has been let go, which ends once its last read returns.
+    bool retired = false;
 };
 
 class Locked {
@@ -60,6 +69,29 @@ struct ClientReader::Shared {
         }
     }
 
+    // A read of the client's folder that is out and still counts.
+    bool ReadOut(std::size_t client) const {
+        return std::any_of(reads.begin(), reads.end(), [&](const Read& out) {
+            return out.client == client && !out.cancelled && !out.folder.empty() &&
+                   out.folder == clients[client].folder;
+        });
+    }
+
+    // Gives the slot of a read that has ended to the first client whose read waits for one,
+    // on the same thread; frees it otherwise.
+    bool TakeWaiting(Read& slot) {
+        const bool retired = slot.retired;
+        slot = Read{};
+        for (std::size_t i = 0; i < kClientCount && window != nullptr; ++i) {
+            if (std::exchange(clients[i].waiting, false)) {
+                slot = Read{i, clients[i].folder};
+                slot.retired = retired;
+                return true;
+            }
+        }
+        return false;
+    }
+
     const ProgressReader read;
     SRWLOCK lock = SRWLOCK_INIT;
     HWND window = nullptr;  // where answers go; none once the reader has gone
@@ -69,16 +101,16 @@ struct ClientReader::Shared {
     LPARAM showings = 0;
     bool told = false;  // a message is on its way since the latest showing
     std::array<Client, kClientCount> clients;
+    std::array<Read, kMaxReadsOut> reads;
 };
 
 struct ClientReader::Job {
     std::shared_ptr<Shared> shared;
-    std::size_t client;
     std::size_t slot;
 };
 
-ClientReader::ClientReader(const ProgressReader& read, SubmitFunction submit)
-    : shared_(std::make_shared<Shared>(read)), submit_(submit) {}
+ClientReader::ClientReader(const ProgressReader& read, SubmitFunction submit, CancelFunction cancel)
+    : shared_(std::make_shared<Shared>(read)), submit_(submit), cancel_(cancel) {}
 
 ClientReader::~ClientReader() {
     Abandon();
@@ -89,31 +121,60 @@ ClientReader::~ClientReader() {
     }
 }
 
+bool ClientReader::CancelThreadIo(DWORD thread) {
+    const HANDLE handle = ::OpenThread(THREAD_TERMINATE, FALSE, thread);
+    if (handle == nullptr) {
+        return false;
+    }
+    const bool cancelled = ::CancelSynchronousIo(handle) != 0;
+    ::CloseHandle(handle);
+    return cancelled;
+}
+
 void CALLBACK ClientReader::Run(PTP_CALLBACK_INSTANCE, void* context) {
     const std::unique_ptr<Job> job(static_cast<Job*>(context));
     Shared& shared = *job->shared;
-    Client& client = shared.clients[job->client];
-    // Read without the lock: only this read changes its slot while the slot is taken.
-    PathString& folder = client.out[job->slot];
-    // Nothing leaves a pool thread: the program is built without exceptions, and an error of
-    // the library ends it here as on the window thread.
-    const std::optional<double> value = shared.read(folder);
-    const Locked locked(shared.lock);
-    if (folder == client.folder) {
-        client.last = value;
-        shared.Answered(client);
+    Read& read = shared.reads[job->slot];
+    // The thread reads on while a client waits for a slot: a new read never waits behind a
+    // hung one for more than the first thread to come free.
+    for (;;) {
+        {
+            const Locked locked(shared.lock);
+            if (read.folder == shared.clients[read.client].folder) {
+                read.thread = ::GetCurrentThreadId();
+            } else {
+                // Typed over before it began: it is not read at all.
+                if (!shared.TakeWaiting(read)) {
+                    return;
+                }
+                continue;
+            }
+        }
+        // Read without the lock: only this thread changes a taken slot's folder. Nothing
+        // leaves a pool thread: the program is built without exceptions, and an error of the
+        // library ends it here as on the window thread.
+        const std::optional<double> value = shared.read(read.folder);
+        const Locked locked(shared.lock);
+        Client& client = shared.clients[read.client];
+        // Otherwise the field holds another folder now, and the answer goes.
+        if (!read.cancelled && read.folder == client.folder) {
+            client.last = value;
+            shared.Answered(client);
+        }
+        if (!shared.TakeWaiting(read)) {
+            return;
+        }
     }
-    // Otherwise the field holds another folder now, and the answer goes.
-    folder.clear();
 }
 
 bool ClientReader::Begin(HWND window, const ClientDirectories& directories) {
     directories_ = directories;
-    const std::size_t reads = ClientsToRead(directories);
-    // The slot of each client's new read; kReadsPerClient for none.
+    const std::size_t clients = ClientsToRead(directories);
+    // The slot of each client's new read; kMaxReadsOut for none.
     std::array<std::size_t, kClientCount> starts;
-    starts.fill(kReadsPerClient);
-    int out = 0;
+    starts.fill(kMaxReadsOut);
+    bool retire = false;
+    int wanted = 0;
     {
         const Locked locked(shared_->lock);
         Shared& shared = *shared_;
@@ -121,43 +182,72 @@ bool ClientReader::Begin(HWND window, const ClientDirectories& directories) {
         shared.open = true;
         for (std::size_t i = 0; i < kClientCount; ++i) {
             Client& client = shared.clients[i];
-            const PathString folder = i < reads ? directories[i] : PathString();
+            const PathString folder = i < clients ? directories[i] : PathString();
             if (client.folder != folder) {
                 client.folder = folder;
                 client.last.reset();
             }
-            // Its read of the folder that is still out, else a free slot.
-            std::size_t slot = 0;
-            while (slot < kReadsPerClient && client.out[slot] != folder) {
-                ++slot;
+            client.waiting = false;
+            if (folder.empty()) {
+                continue;
             }
-            if (slot == kReadsPerClient) {
-                slot = 0;
-                while (slot < kReadsPerClient && !client.out[slot].empty()) {
-                    ++slot;
+            if (!shared.ReadOut(i)) {
+                const auto free =
+                    std::find_if(shared.reads.begin(), shared.reads.end(),
+                                 [](const Read& read) { return read.folder.empty(); });
+                if (free == shared.reads.end()) {
+                    client.waiting = true;
+                } else {
+                    *free = Read{i, folder};
+                    starts[i] = static_cast<std::size_t>(free - shared.reads.begin());
                 }
-                if (slot < kReadsPerClient && !folder.empty()) {
-                    client.out[slot] = folder;
-                    starts[i] = slot;
-                }
             }
-            if (!folder.empty() && slot < kReadsPerClient) {
-                client.awaited = true;
-                ++shared.awaited;
+            client.awaited = true;
+            ++shared.awaited;
+        }
+        int out = 0;
+        int retired = 0;
+        for (Read& read : shared.reads) {
+            if (read.folder.empty()) {
+                continue;
             }
-            for (const PathString& reading : client.out) {
-                out += reading.empty() ? 0 : 1;
+            ++out;
+            retired += read.retired ? 1 : 0;
+            // Given back once: a read whose I/O was between two calls is tried at the next tick.
+            if (read.thread != 0 && !read.cancelled &&
+                read.folder != shared.clients[read.client].folder) {
+                read.cancelled = cancel_(read.thread);
             }
         }
+        // A thread for every read out and one per client at the least, counting the threads
+        // that retired pools still run reads on. Under load a pool keeps the threads it grew
+        // for reads that hung, even once they have returned: it is let go then, and a new one
+        // takes over.
+        const auto threads = [&] {
+            return std::max(out - retired, static_cast<int>(kClientCount) - retired);
+        };
+        retire = pool_ != nullptr && threads_ > threads() && out <= static_cast<int>(kClientCount);
+        if (retire) {
+            for (std::size_t slot = 0; slot < kMaxReadsOut; ++slot) {
+                Read& read = shared.reads[slot];
+                if (!read.folder.empty() && !read.retired &&
+                    std::find(starts.begin(), starts.end(), slot) == starts.end()) {
+                    read.retired = true;
+                    ++retired;
+                }
+            }
+        }
+        // No pool is made before there is something for it to read.
+        wanted = (pool_ != nullptr && !retire) || out > retired ? threads() : 0;
     }
-    KeepThreads(out);
+    KeepThreads(retire, wanted);
     // Started once the round is whole, so a quick read cannot end it early.
     for (std::size_t i = 0; i < kClientCount; ++i) {
-        if (starts[i] < kReadsPerClient && !StartRead(i, starts[i])) {
+        if (starts[i] < kMaxReadsOut && !StartRead(starts[i])) {
             // A read that could not start answers at once, with no value.
             const Locked locked(shared_->lock);
+            shared_->reads[starts[i]] = Read{};
             Client& client = shared_->clients[i];
-            client.out[starts[i]].clear();
             client.last.reset();
             shared_->Answered(client);
         }
@@ -166,16 +256,20 @@ bool ClientReader::Begin(HWND window, const ClientDirectories& directories) {
     return shared_->awaited == 0;
 }
 
-void ClientReader::KeepThreads(int reads) {
-    // A thread for every read out, so none waits behind a hung one; the threads beyond one per
-    // client end when they have been idle a while.
-    const int wanted = std::max(reads, static_cast<int>(kClientCount));
-    if (pool_ == nullptr && reads > 0) {
+void ClientReader::KeepThreads(bool retire, int wanted) {
+    if (retire) {
+        // It ends once the reads it still runs have returned; nothing here waits for them.
+        DestroyThreadpoolEnvironment(&environment_);
+        ::CloseThreadpool(pool_);
+        pool_ = nullptr;
+        threads_ = 0;
+    }
+    if (pool_ == nullptr && wanted > 0) {
         pool_ = ::CreateThreadpool(nullptr);
         if (pool_ == nullptr) {
             return;  // no read starts: each has no value
         }
-        ::SetThreadpoolThreadMaximum(pool_, static_cast<DWORD>(kClientCount * kReadsPerClient));
+        ::SetThreadpoolThreadMaximum(pool_, static_cast<DWORD>(kMaxReadsOut));
         InitializeThreadpoolEnvironment(&environment_);
         SetThreadpoolCallbackPool(&environment_, pool_);
     }
@@ -185,11 +279,11 @@ void ClientReader::KeepThreads(int reads) {
     }
 }
 
-bool ClientReader::StartRead(std::size_t client, std::size_t slot) {
+bool ClientReader::StartRead(std::size_t slot) {
     if (pool_ == nullptr) {
         return false;
     }
-    auto job = std::make_unique<Job>(Job{shared_, client, slot});
+    auto job = std::make_unique<Job>(Job{shared_, slot});
     if (!submit_(Run, job.get(), &environment_)) {
         return false;
     }
@@ -229,6 +323,9 @@ void ClientReader::Abandon() {
     const Locked locked(shared_->lock);
     shared_->window = nullptr;
     shared_->CloseRound();
+    for (Client& client : shared_->clients) {
+        client.waiting = false;
+    }
 }
 
 }  // namespace vantorel

@@ -3,13 +3,13 @@
 // off can hold an open for half a minute, and a window thread waiting on it would answer
 // nothing; a slow share answers after seconds, and what it answers is still worth showing.
 //
-// Each client is one record: the folder its field held at the last tick, the reads it has out
-// and the last answer for that folder, which is what it shows. A tick reads each folder anew
-// unless a read of it is still out; an answer for a folder the field no longer holds is
-// dropped. A client has at most two reads out, its folder's and one older: while two older
-// ones hang, a newly typed folder waits for one of them. The reads run on a thread pool of
-// the reader's own that keeps a thread for each read out, one per client at the least, so a
-// hung read never waits behind another.
+// Each client is one record: the folder its field held at the last tick and the last answer
+// for that folder, which is what it shows. A tick reads each folder anew unless a read of it
+// is still out, so the folder a field holds now is read at once, however many reads of folders
+// it held before still hang; their answers are dropped. A read that hangs holds a thread: the
+// reads out are bounded, and past the bound a new read waits for the first thread to come
+// free. A read of a folder its field no longer holds has its I/O cancelled, which gives an open
+// stuck on a share back at once on Windows.
 //
 // The window hears WMAPP_CLIENTREAD once the reads a round waits for have answered, and again
 // for an answer that comes after its round was shown. A read that never returns holds only
@@ -37,8 +37,16 @@ class ClientReader {
     // How a read is handed to the pool: TrySubmitThreadpoolCallback; tests make it fail.
     using SubmitFunction = BOOL(WINAPI*)(PTP_SIMPLE_CALLBACK, void*, PTP_CALLBACK_ENVIRON);
 
+    // How a read that is no longer wanted has its I/O cancelled: CancelThreadIo; gives whether
+    // it found I/O to cancel.
+    using CancelFunction = bool (*)(DWORD thread);
+
+    // At most this many reads are out at once, each on a thread of its own.
+    static constexpr std::size_t kMaxReadsOut = 16;
+
     explicit ClientReader(const ProgressReader& read,
-                          SubmitFunction submit = ::TrySubmitThreadpoolCallback);
+                          SubmitFunction submit = ::TrySubmitThreadpoolCallback,
+                          CancelFunction cancel = CancelThreadIo);
     ClientReader(const ClientReader&) = delete;
     ClientReader& operator=(const ClientReader&) = delete;
     ~ClientReader();
@@ -57,16 +65,22 @@ class ClientReader {
     // The window is going: no more messages; reads still out finish on their own.
     void Abandon();
 
+    // Cancels the synchronous I/O the thread has pending (an open or a read that waits on a
+    // share); gives whether there was some.
+    static bool CancelThreadIo(DWORD thread);
+
   private:
     struct Shared;
     struct Job;
     static void CALLBACK Run(PTP_CALLBACK_INSTANCE instance, void* context);
 
-    bool StartRead(std::size_t client, std::size_t slot);
-    void KeepThreads(int reads);
+    bool StartRead(std::size_t slot);
+    // Lets the pool go first when `retire`; then keeps `wanted` threads ready.
+    void KeepThreads(bool retire, int wanted);
 
     std::shared_ptr<Shared> shared_;
     SubmitFunction submit_;
+    CancelFunction cancel_;
     PTP_POOL pool_ = nullptr;
     TP_CALLBACK_ENVIRON environment_{};
     int threads_ = 0;  // the pool's minimum

@@ -39,7 +39,7 @@ FrmOptions::FrmOptions(OptionsServices services)
       imlIcons(TraySize()),
       tray_(imlIcons, services_.shell),
       rounds_(roundsOwner_, services_.read ? services_.read : ProgressReader(ReadClientProgress),
-              services_.submit) {}
+              services_.submit, services_.cancel) {}
 
 FrmOptions::~FrmOptions() {
     // The end of the window object: its icon goes with it, also if it was never unloaded.

@@ -35,6 +35,8 @@ struct OptionsServices {
     std::function<int()> traySize = {};
     // Hands a read to the reader's threads; tests make it fail.
     ClientReader::SubmitFunction submit = ::TrySubmitThreadpoolCallback;
+    // Gives back the I/O of a read that is no longer wanted; tests watch it.
+    ClientReader::CancelFunction cancel = ClientReader::CancelThreadIo;
 };
 
 class FrmOptions : public Window {

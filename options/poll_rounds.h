@@ -44,8 +44,9 @@ class PollRounds {
     };
 
     PollRounds(Owner& owner, const ProgressReader& read,
-               ClientReader::SubmitFunction submit = ::TrySubmitThreadpoolCallback)
-        : owner_(owner), reader_(read, submit) {}
+               ClientReader::SubmitFunction submit = ::TrySubmitThreadpoolCallback,
+               ClientReader::CancelFunction cancel = ClientReader::CancelThreadIo)
+        : owner_(owner), reader_(read, submit, cancel) {}
 
     // Answers and the wait's timer go to this window, which has been made.
     void Attach(HWND window) { window_ = window; }

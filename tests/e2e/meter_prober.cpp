@@ -6,6 +6,8 @@
 //   meter_prober type ID TEXT     puts TEXT into the field of the options window with that
 //                                 command id, as typing it there would.
 //   meter_prober press ID         clicks the options window's button with that command id.
+//   meter_prober where ID         prints the screen point "X Y" at the middle of the options
+//                                 window's control with that command id, for a real click.
 //   meter_prober module NAME      prints the path the meter loaded the DLL NAME from; exit
 //                                 code 1 when it has not loaded it.
 //   meter_prober focus            prints the meter's active window and keyboard focus, as
@@ -194,6 +196,17 @@ int Press(DWORD pid, int id) {
     return 0;
 }
 
+int PrintWhere(DWORD pid, int id) {
+    const HWND control = FindControl(pid, id);
+    RECT box{};
+    if (control == nullptr || !::GetWindowRect(control, &box)) {
+        std::printf("no control %d\n", id);
+        return 1;
+    }
+    std::printf("%ld %ld\n", (box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    return 0;
+}
+
 // The meter's modules, from a snapshot of its process.
 std::vector<MODULEENTRY32W> Modules(DWORD pid) {
     std::vector<MODULEENTRY32W> modules;
@@ -313,13 +326,14 @@ int PrintErrorMode(DWORD pid) {
 int main(int argc, char** argv) {
     const std::string verb = argc >= 2 ? argv[1] : "";
     const bool known =
-        (argc == 3 && (verb == "answers" || verb == "module" || verb == "press")) ||
+        (argc == 3 &&
+         (verb == "answers" || verb == "module" || verb == "press" || verb == "where")) ||
         (argc == 2 && (verb == "threads" || verb == "focus" || verb == "errormode")) ||
         (argc == 4 && verb == "type");
     if (!known) {
         std::fputs(
             "usage: meter_prober answers SECONDS | threads | module NAME | focus | "
-            "errormode | type ID TEXT | press ID\n",
+            "errormode | type ID TEXT | press ID | where ID\n",
             stderr);
         return 2;
     }
@@ -334,6 +348,9 @@ int main(int argc, char** argv) {
     }
     if (verb == "press") {
         return Press(meter.pid, std::atoi(argv[2]));
+    }
+    if (verb == "where") {
+        return PrintWhere(meter.pid, std::atoi(argv[2]));
     }
     if (verb == "answers") {
         return ProbeAnswers(meter.pid, std::strtod(argv[2], nullptr));

@@ -289,12 +289,15 @@ TEST_F(SlowReads, TheWindowAnswersAndExitsWhileAReadHangs) {
 
 // Rounds through the read seam, step by step: what each step shows, as the tips of the
 // modifies it brings. Client 1 ("0.5") answers at once; client 2 is the case's, and reads of
-// "0.75" and "0.8" hang until a step lets one through. The timer's own ticks are stopped:
-// the steps tick.
+// "0.75", "0.8" and of the folders a Typing step types hang until a step lets them through.
+// The timer's own ticks are stopped: the steps tick.
 struct Step {
-    enum Kind { Tick, Pass, Type, FailStarts } kind;
+    // Typing: `count` folders that hang typed one a tick, as the half-typed texts of a dead
+    // share are; IgnoreCancels: a cancel finds no I/O from now on, as under Wine.
+    enum Kind { Tick, Pass, Release, Type, Typing, FailStarts, IgnoreCancels } kind;
     const wchar_t* text;  // Pass: whose read answers; Type: the new text of Path 2
     std::vector<std::string> tips;
+    int count = 0;
 };
 
 struct RoundCase {
@@ -302,13 +305,24 @@ struct RoundCase {
     const wchar_t* interval;  // above a second a round waits a second, else until the next tick
     const wchar_t* path2;
     std::vector<Step> steps;
+    int cancels = 0;  // reads given back, each once
+    int peak = 0;     // the most hung reads out at once, when the case reaches the bound
 };
 
 std::atomic<bool> g_failStarts{false};
+const HeldReads* g_reads = nullptr;
 
 BOOL WINAPI SubmitUnlessFailing(PTP_SIMPLE_CALLBACK callback, void* context,
                                 PTP_CALLBACK_ENVIRON environment) {
     return !g_failStarts && ::TrySubmitThreadpoolCallback(callback, context, environment);
+}
+
+bool CancelHeld(DWORD thread) {
+    return g_reads->Cancel(thread);
+}
+
+PathString Typed(int n) {
+    return L"0.9" + std::to_wstring(100 + n);
 }
 
 class Rounds : public testing::TestWithParam<RoundCase> {
@@ -318,32 +332,54 @@ class Rounds : public testing::TestWithParam<RoundCase> {
 
 TEST_P(Rounds, EveryAnswerIsShown) {
     const RoundCase& c = GetParam();
-    HeldReads reads{{L"0.75", L"0.8"}};
+    std::set<PathString> held{L"0.75", L"0.8"};
+    for (int n = 0; n < 20; ++n) {
+        held.insert(Typed(n));
+    }
+    const HeldReads reads{held};
+    g_reads = &reads;
     OptionsRig rig;
     Store(rig.registry, L"Path1", L"0.5");
     Store(rig.registry, L"Path2", c.path2);
     Store(rig.registry, L"Interval", c.interval);
     OptionsServices services = rig.Services(reads.Reader());
     services.submit = SubmitUnlessFailing;
+    services.cancel = CancelHeld;
     FrmOptions frm(services);
     frm.Start();
     ::KillTimer(frm.hwnd(), FrmOptions::kCheckTimerId);
+    const auto tick = [&] { ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0); };
 
+    int typed = 0;
     for (std::size_t n = 0; n < c.steps.size(); ++n) {
         const Step& step = c.steps[n];
         const std::size_t before = rig.shell.calls.size();
         switch (step.kind) {
             case Step::Tick:
-                ::SendMessageW(frm.hwnd(), WM_TIMER, FrmOptions::kCheckTimerId, 0);
+                tick();
                 break;
             case Step::Pass:
                 reads.Pass(step.text);
+                break;
+            case Step::Release:
+                reads.Release();
+                break;
+            case Step::Typing:
+                for (int k = 0; k < step.count; ++k) {
+                    ::SetWindowTextW(frm.Paths()[1].hwnd(), Typed(typed++).c_str());
+                    const std::size_t calls = rig.shell.calls.size();
+                    tick();
+                    PumpUntil([&] { return reads.Settled() && rig.shell.calls.size() > calls; });
+                }
                 break;
             case Step::Type:
                 ::SetWindowTextW(frm.Paths()[1].hwnd(), step.text);
                 continue;
             case Step::FailStarts:
                 g_failStarts = true;
+                continue;
+            case Step::IgnoreCancels:
+                reads.IgnoreCancels();
                 continue;
         }
         PumpUntil(
@@ -355,6 +391,14 @@ TEST_P(Rounds, EveryAnswerIsShown) {
         }
         EXPECT_EQ(tips, step.tips) << "step " << n + 1;
     }
+    EXPECT_EQ(reads.Cancels(), c.cancels);
+    EXPECT_EQ(reads.StrayCancels(), 0) << "a read that has returned is never cancelled";
+    EXPECT_LE(reads.PeakWaiting(), static_cast<int>(ClientReader::kMaxReadsOut));
+    if (c.peak != 0) {
+        EXPECT_EQ(reads.PeakWaiting(), c.peak);
+    }
+    reads.Release();
+    PumpUntil([&] { return reads.Settled(); });
 }
 
 const std::string kOne = "50.00%";
@@ -388,22 +432,55 @@ INSTANTIATE_TEST_SUITE_P(
         RoundCase{"MendedWhileTheOldReadHangs",
                   L"5",
                   L"0.75",
-                  {{Step::Tick, nullptr, {kOne}},
+                  {{Step::IgnoreCancels, nullptr, {}},
+                   {Step::Tick, nullptr, {kOne}},
                    {Step::Type, L"0.25", {}},
                    {Step::Tick, nullptr, {kMended}},
                    {Step::Pass, L"0.75", {}},
                    {Step::Tick, nullptr, {kMended}}}},
-        // Two older reads out: a third folder waits until one of them has returned.
-        RoundCase{"ThirdFolderWaitsForAnOlderRead",
+        // Folders typed over hung ones, where a cancel gives nothing back: the folder the
+        // field holds now is read at the next tick, and the hung answers are dropped.
+        RoundCase{"HalfTypedFoldersHangThenTheRightOneIsTyped",
+                  L"5",
+                  L"0.75",
+                  {{Step::IgnoreCancels, nullptr, {}},
+                   {Step::Tick, nullptr, {kOne}},
+                   {Step::Type, L"0.8", {}},
+                   {Step::Tick, nullptr, {kOne}},
+                   {Step::Typing, nullptr, {kOne, kOne, kOne}, 3},
+                   {Step::Type, L"0.25", {}},
+                   {Step::Tick, nullptr, {kMended}},
+                   {Step::Release, nullptr, {}},
+                   {Step::Tick, nullptr, {kMended}}}},
+        // Each read typed over is cancelled once, while it still reads; one that has returned
+        // is not, and what a cancelled read gives is no answer.
+        RoundCase{"AbandonedReadsAreCancelledOnce",
                   L"5",
                   L"0.75",
                   {{Step::Tick, nullptr, {kOne}},
                    {Step::Type, L"0.8", {}},
                    {Step::Tick, nullptr, {kOne}},
                    {Step::Type, L"0.25", {}},
+                   {Step::Tick, nullptr, {kMended}},
+                   {Step::Tick, nullptr, {kMended}},
+                   {Step::Type, L"0.3", {}},
+                   {Step::Tick, nullptr, {"50.00% \\ 30.00%"}}},
+                  2},
+        // Sixteen hung reads take every thread: a new read waits for the first to come free,
+        // and past sixteen none starts.
+        RoundCase{"ReadsOutStayBounded",
+                  L"5",
+                  L"0.75",
+                  {{Step::IgnoreCancels, nullptr, {}},
                    {Step::Tick, nullptr, {kOne}},
-                   {Step::Pass, L"0.75", {}},
-                   {Step::Tick, nullptr, {kMended}}}},
+                   {Step::Typing, nullptr, std::vector<std::string>(14, kOne), 14},
+                   {Step::Type, L"0.25", {}},
+                   {Step::Tick, nullptr, {kMended}},
+                   {Step::Typing, nullptr, {kOne}, 1},
+                   {Step::Type, L"0.3", {}},
+                   {Step::Tick, nullptr, {kOne}}},
+                  0,
+                  16},
         // A read that cannot start has no value, not what an earlier read left.
         RoundCase{"FailedStartHasNoValue",
                   L"5",
@@ -412,6 +489,37 @@ INSTANTIATE_TEST_SUITE_P(
                    {Step::FailStarts, nullptr, {}},
                    {Step::Tick, nullptr, {""}}}}),
     CaseName());
+
+// The real cancel, on a read that waits on a pipe as an open waits on a dead share.
+TEST(CancelThreadIo, GivesBackAReadThatWaitsAndFindsNothingElse) {
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, nullptr, 0));
+    std::atomic<DWORD> thread{0};
+    std::atomic<DWORD> error{0};
+    std::thread reader([&] {
+        thread = ::GetCurrentThreadId();
+        char byte = 0;
+        DWORD got = 0;
+        error = ::ReadFile(readEnd, &byte, 1, &got, nullptr) ? ERROR_SUCCESS : ::GetLastError();
+    });
+    bool cancelled = false;
+    const ULONGLONG giveUp = ::GetTickCount64() + 5000;
+    while (!(cancelled = thread != 0 && ClientReader::CancelThreadIo(thread)) &&
+           ::GetTickCount64() < giveUp) {
+        ::Sleep(10);
+    }
+    if (!cancelled) {
+        DWORD put = 0;
+        ::WriteFile(writeEnd, "x", 1, &put, nullptr);
+    }
+    reader.join();
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_FALSE(ClientReader::CancelThreadIo(::GetCurrentThreadId())) << "no I/O pending";
+    ::CloseHandle(readEnd);
+    ::CloseHandle(writeEnd);
+}
 
 TEST_F(Lifecycle, TheTimerTicksOnItsOwn) {
     FrmOptions frm(rig.Services());

@@ -264,7 +264,13 @@ struct HeldReads::State {
     std::map<PathString, int> passes;  // held reads of a folder let through one at a time
     std::map<PathString, int> calls;
     int waiting = 0;
+    int peak = 0;
     std::atomic<int> returned{0};
+    std::set<DWORD> reading;          // threads in a read
+    std::map<DWORD, bool> cancelled;  // threads at a hold, and whether they were cancelled
+    bool ignoreCancels = false;
+    int cancels = 0;
+    int strays = 0;
 };
 
 HeldReads::HeldReads(std::set<PathString> held) : state_(std::make_shared<State>()) {
@@ -273,25 +279,32 @@ HeldReads::HeldReads(std::set<PathString> held) : state_(std::make_shared<State>
 
 ProgressReader HeldReads::Reader() const {
     return [state = state_](const PathString& directory) -> std::optional<double> {
+        const DWORD thread = ::GetCurrentThreadId();
+        bool cancelled = false;
         {
             const State::Locked locked(*state);
             ++state->calls[directory];
+            state->reading.insert(thread);
             if (state->held.count(directory) != 0) {
-                ++state->waiting;
+                state->peak = std::max(state->peak, ++state->waiting);
+                state->cancelled[thread] = false;
                 // Long enough for any test; one that fails still ends.
                 const ULONGLONG giveUp = ::GetTickCount64() + 60000;
                 while (!state->released && state->passes[directory] == 0 &&
-                       ::GetTickCount64() < giveUp) {
+                       !state->cancelled[thread] && ::GetTickCount64() < giveUp) {
                     ::SleepConditionVariableSRW(&state->changed, &state->lock, 1000, 0);
                 }
-                if (!state->released && state->passes[directory] > 0) {
+                cancelled = state->cancelled[thread];
+                if (!state->released && !cancelled && state->passes[directory] > 0) {
                     --state->passes[directory];
                 }
+                state->cancelled.erase(thread);
                 --state->waiting;
             }
+            state->reading.erase(thread);
         }
         ++state->returned;
-        return std::stod(directory);
+        return cancelled ? std::nullopt : std::optional<double>(std::stod(directory));
     };
 }
 
@@ -327,6 +340,41 @@ bool HeldReads::Settled() const {
         calls += count;
     }
     return calls == state_->returned + state_->waiting;
+}
+
+bool HeldReads::Cancel(DWORD thread) const {
+    {
+        const State::Locked locked(*state_);
+        const auto held = state_->cancelled.find(thread);
+        if (held == state_->cancelled.end() || state_->ignoreCancels) {
+            state_->strays += state_->reading.count(thread) == 0 ? 1 : 0;
+            return false;
+        }
+        held->second = true;
+        ++state_->cancels;
+    }
+    ::WakeAllConditionVariable(&state_->changed);
+    return true;
+}
+
+void HeldReads::IgnoreCancels() const {
+    const State::Locked locked(*state_);
+    state_->ignoreCancels = true;
+}
+
+int HeldReads::Cancels() const {
+    const State::Locked locked(*state_);
+    return state_->cancels;
+}
+
+int HeldReads::StrayCancels() const {
+    const State::Locked locked(*state_);
+    return state_->strays;
+}
+
+int HeldReads::PeakWaiting() const {
+    const State::Locked locked(*state_);
+    return state_->peak;
 }
 
 DWORD GdiObjects() {

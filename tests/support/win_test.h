@@ -132,6 +132,16 @@ class HeldReads {
     int Returned() const;
     // Every read has returned or waits at its hold.
     bool Settled() const;
+    // Stands in for cancelling a thread's I/O: a held read on that thread returns with no
+    // value, as a cancelled open does; gives whether there was one. A thread in no read at
+    // all counts as a stray cancel.
+    bool Cancel(DWORD thread) const;
+    // From now on a cancel finds no I/O, as under Wine, whose threads wait in Linux.
+    void IgnoreCancels() const;
+    int Cancels() const;
+    int StrayCancels() const;
+    // The most reads that waited at their holds at once.
+    int PeakWaiting() const;
     // No copy of the reader is left but this one's.
     bool OnlyCopy() const { return state_.use_count() == 1; }
 

@@ -288,6 +288,10 @@ TEST_F(OptionsWindow, TabVisitsTheControlsInTheirOrder) {
         PressKey(VK_TAB);
         EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), order[i]) << "after tab " << i;
     }
+    HWND child = ::GetWindow(frm.hwnd(), GW_CHILD);  // each label just before its field
+    for (const int id : {122, 101, 124, 102, 125, 103, 121, 104, 105, 123, 106, 107, 108}) {
+        EXPECT_EQ(::GetDlgCtrlID(std::exchange(child, ::GetWindow(child, GW_HWNDNEXT))), id);
+    }
 }
 
 TEST_F(OptionsWindow, SaveSettingsIsTheDefaultButton) {

@@ -36,7 +36,8 @@ double IntervalValue(const Control& field) {
 FrmOptions::FrmOptions(OptionsServices services)
     : services_(std::move(services)),
       taskbarCreated_(::RegisterWindowMessageW(L"TaskbarCreated")),
-      imlIcons(TraySize()),
+      traySize_(TraySize()),
+      imlIcons(traySize_),
       tray_(imlIcons, services_.shell),
       rounds_(roundsOwner_, services_.read ? services_.read : ProgressReader(ReadClientProgress),
               services_.submit) {}
@@ -156,7 +157,8 @@ int FrmOptions::TraySize() const {
 
 void FrmOptions::FollowTrayScale(bool readd) {
     const int before = imlIcons.Size();
-    const ImageList::Icons old = imlIcons.Reload(TraySize());
+    traySize_ = TraySize();
+    const ImageList::Icons old = imlIcons.Reload(traySize_);
     tray_.SetTrayPicture(tray_.PictureKey());
     if (tray_.record().cbSize == 0) {
         return;  // before the load: nothing is shown yet
@@ -223,6 +225,11 @@ void FrmOptions::OnEscape() {
 }
 
 void FrmOptions::tmrCheck_Timer() {
+    // A change of scale of the taskbar's monitor alone may bring this window no message: a
+    // few metric calls at every tick, and new pictures only when the size has changed.
+    if (TraySize() != traySize_) {
+        FollowTrayScale(false);
+    }
     rounds_.Tick();
 }
 

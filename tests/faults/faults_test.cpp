@@ -253,7 +253,7 @@ TEST_P(OddPathTest, GivesItsValueOrNoneAndNoMessage) {
     const std::wstring dir = GetParam().make(temp);
     EXPECT_EQ(ReadClientProgress(dir), GetParam().value);
 
-    // The same through the window: the client is read or left out, the others still count.
+    // The same through the window: the client is left out, the others still count.
     OptionsRig rig;
     const std::wstring good = ClientWithState(temp, "good", "prog=0.25000\r\n");
     FrmOptions frm(rig.Services());

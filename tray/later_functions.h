@@ -18,7 +18,7 @@ struct LaterFunctions {
     HRESULT(WINAPI* getDpiForMonitor)(HMONITOR, int, UINT*, UINT*);
 };
 
-// The table as user32 fills it.
+// The table as the system fills it.
 LaterFunctions FindLaterFunctions();
 // Puts another table in its place; tests give an empty one to run the fallbacks.
 void SetLaterFunctions(const LaterFunctions& functions);

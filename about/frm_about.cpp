@@ -181,8 +181,11 @@ LRESULT FrmAbout::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         case WM_CTLCOLORSTATIC:
-            // The read-only instructions keep the look of a text box, not of the window.
+            // The read-only instructions keep the look of a text box, not of the window: its
+            // text colour with its background, or a high-contrast theme whose dialog and
+            // window colours differ could draw the text in the background's colour.
             if (reinterpret_cast<HWND>(lParam) == txtInstructions.hwnd()) {
+                ::SetTextColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_WINDOWTEXT));
                 ::SetBkColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_WINDOW));
                 return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
             }

@@ -16,7 +16,13 @@ constexpr std::size_t kProgressDigits = 7;
 }  // namespace
 
 PathString StateFilePath(const PathString& directory) {
-    PathString path = directory;
+    // Explorer's "Copy as path" puts the folder in quotes, which no Windows path can hold. A
+    // pair with nothing between names no folder, and a lone quote is no pair: both stay as
+    // typed and so name nothing that can be read.
+    constexpr PathChar kQuote = VANTOREL_PATH('"');
+    const bool quoted =
+        directory.size() > 2 && directory.front() == kQuote && directory.back() == kQuote;
+    PathString path(directory.data() + (quoted ? 1 : 0), directory.size() - (quoted ? 2 : 0));
     path += kPathSeparator;
     path += kStateFileName;
     return path;

@@ -14,7 +14,8 @@ inline constexpr PathChar kStateFileName[] = VANTOREL_PATH("State.SAH");
 // Only the start of the file is read, so a runaway state file costs no more than a small one.
 inline constexpr std::size_t kStateReadLimit = std::size_t{64} * 1024;
 
-// The directory text exactly as typed, the platform's separator, then the file name.
+// The directory text as typed, the platform's separator, then the file name. A text that
+// begins and ends with a double quote, with something between, is read as what lies between.
 PathString StateFilePath(const PathString& directory);
 
 // The first delimited field of the text: leading blanks skipped; a field that opens with a

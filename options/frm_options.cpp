@@ -36,7 +36,8 @@ double IntervalValue(const Control& field) {
 FrmOptions::FrmOptions(OptionsServices services)
     : services_(std::move(services)),
       taskbarCreated_(::RegisterWindowMessageW(L"TaskbarCreated")),
-      imlIcons(TraySize()),
+      traySize_(TraySize()),
+      imlIcons(traySize_),
       tray_(imlIcons, services_.shell),
       rounds_(roundsOwner_, services_.read ? services_.read : ProgressReader(ReadClientProgress),
               services_.submit, services_.cancel) {}
@@ -77,26 +78,33 @@ void FrmOptions::CreateControls() {
     // The first control that needs comctl32 is the spin control; the icon is up by now.
     LoadCommonControls();
     const HWND self = hwnd();
-    // Created in tab order; the labels come where their tab places put them.
+    // Created in tab order, each label just before its field: screen readers name a field
+    // after the static text that precedes it. Labels take no focus, so Tab passes them by.
+    const struct {
+        Control& label;
+        const wchar_t* text;
+        int id;
+    } pathLabels[] = {
+        {Label2, L"Path 1:", 122}, {Label4, L"Path 2:", 124}, {Label5, L"Path 3:", 125}};
     for (int i = 0; i < 3; ++i) {
+        const auto& [label, text, id] = pathLabels[i];
+        label.Create(self, WC_STATICW, text, kLabelStyle, 0, id, {120, 120 + 360 * i, 1215, 255});
         txtPath[static_cast<std::size_t>(i)].Create(self, WC_EDITW, L"", kFieldStyle,
                                                     WS_EX_CLIENTEDGE, kPathId + i,
                                                     {1560, 120 + 360 * i, 2895, 285});
     }
+    Label1.Create(self, WC_STATICW, L"Update Interval:", kLabelStyle, 0, 121,
+                  {120, 1200, 1215, 255});
     txtUpdate.Create(self, WC_EDITW, L"", kFieldStyle, WS_EX_CLIENTEDGE, kUpdateId,
                      {1560, 1200, 975, 285});
+    // Against its field, whose label it shares; the unit follows both.
     UpDown1.Create(self, UPDOWN_CLASSW, nullptr, WS_TABSTOP | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0,
                    kUpDownId, {2520, 1200, 240, 285});
+    Label3.Create(self, WC_STATICW, L"seconds", kLabelStyle, 0, 123, {2880, 1200, 735, 255});
     cmdClose.Create(self, WC_BUTTONW, L"Remove Meter", kButtonStyle, 0, kCloseId,
                     {240, 1680, 1215, 375});
     cmdOK.Create(self, WC_BUTTONW, L"Save Settings", kButtonStyle | BS_DEFPUSHBUTTON, 0, kOkId,
                  {1680, 1680, 1215, 375});
-    Label1.Create(self, WC_STATICW, L"Update Interval:", kLabelStyle, 0, 121,
-                  {120, 1200, 1215, 255});
-    Label2.Create(self, WC_STATICW, L"Path 1:", kLabelStyle, 0, 122, {120, 120, 1215, 255});
-    Label3.Create(self, WC_STATICW, L"seconds", kLabelStyle, 0, 123, {2880, 1200, 735, 255});
-    Label4.Create(self, WC_STATICW, L"Path 2:", kLabelStyle, 0, 124, {120, 480, 1215, 255});
-    Label5.Create(self, WC_STATICW, L"Path 3:", kLabelStyle, 0, 125, {120, 840, 1215, 255});
     cmdAbout.Create(self, WC_BUTTONW, L"About", kButtonStyle, 0, kAboutId, {3120, 1680, 1215, 375});
 
     for (const Control& field : txtPath) {
@@ -149,7 +157,8 @@ int FrmOptions::TraySize() const {
 
 void FrmOptions::FollowTrayScale(bool readd) {
     const int before = imlIcons.Size();
-    const ImageList::Icons old = imlIcons.Reload(TraySize());
+    traySize_ = TraySize();
+    const ImageList::Icons old = imlIcons.Reload(traySize_);
     tray_.SetTrayPicture(tray_.PictureKey());
     if (tray_.record().cbSize == 0) {
         return;  // before the load: nothing is shown yet
@@ -216,6 +225,11 @@ void FrmOptions::OnEscape() {
 }
 
 void FrmOptions::tmrCheck_Timer() {
+    // A change of scale of the taskbar's monitor alone may bring this window no message: a
+    // few metric calls at every tick, and new pictures only when the size has changed.
+    if (TraySize() != traySize_) {
+        FollowTrayScale(false);
+    }
     rounds_.Tick();
 }
 

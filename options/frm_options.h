@@ -116,6 +116,7 @@ class FrmOptions : public Window {
 
     OptionsServices services_;
     UINT taskbarCreated_;
+    int traySize_;  // the notification area's icon size the pictures were last loaded for
 
     ImageList imlIcons;
     TrayIcon tray_;

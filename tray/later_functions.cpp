@@ -4,6 +4,7 @@ namespace vantorel {
 namespace {
 
 constexpr UINT kDefaultDpi = 96;
+constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
 
 // Filled by the window thread, the only one that asks: a plain static needs no guard.
 LaterFunctions g_functions{};
@@ -17,10 +18,13 @@ const LaterFunctions& Functions() {
 }
 
 template <typename Function>
-void Find(HMODULE user32, const char* name, Function& function) {
+void Find(HMODULE module, const char* name, Function& function) {
+    if (module == nullptr) {
+        return;
+    }
     // A function pointer of any type goes through void (*)() to another.
     function =
-        reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(user32, name)));
+        reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
 
 }  // namespace
@@ -32,6 +36,11 @@ LaterFunctions FindLaterFunctions() {
     Find(user32, "GetDpiForWindow", found.getDpiForWindow);
     Find(user32, "GetSystemMetricsForDpi", found.getSystemMetricsForDpi);
     Find(user32, "AdjustWindowRectExForDpi", found.adjustWindowRectExForDpi);
+    // From the system folder only, never a DLL planted beside the program, and kept loaded for
+    // the run: the table points into it. Windows 7 without update KB2533623 refuses the flag,
+    // but it has no shcore either (Windows 8 brought it, 8.1 the function).
+    const HMODULE shcore = ::LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    Find(shcore, "GetDpiForMonitor", found.getDpiForMonitor);
     return found;
 }
 
@@ -53,10 +62,22 @@ UINT SystemDpi() {
     return dpi != 0 ? dpi : kDefaultDpi;
 }
 
+UINT MonitorDpi(HMONITOR monitor) {
+    const auto getDpiForMonitor = Functions().getDpiForMonitor;
+    UINT dpi = 0;
+    UINT unused = 0;
+    if (getDpiForMonitor == nullptr ||
+        FAILED(getDpiForMonitor(monitor, kEffectiveDpi, &dpi, &unused))) {
+        dpi = 0;
+    }
+    return dpi != 0 ? dpi : SystemDpi();
+}
+
 UINT WindowDpi(HWND window) {
     const auto getDpiForWindow = Functions().getDpiForWindow;
     const UINT dpi = getDpiForWindow != nullptr ? getDpiForWindow(window) : 0;
-    return dpi != 0 ? dpi : SystemDpi();
+    // The sign-in DPI would keep a window at its old size after a change of scale.
+    return dpi != 0 ? dpi : MonitorDpi(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
 }
 
 int MetricForDpi(int index, UINT dpi) {

@@ -69,7 +69,9 @@ void TrayIcon::Update() {
 }
 
 void TrayIcon::Readd() {
-    shown_ = NotifyTray(NIM_ADD) != FALSE;
+    // "TaskbarCreated" also comes while the icon is still there (a DPI change, a Remote
+    // Desktop connection): the add then fails, and the modify shows the new picture at once.
+    shown_ = NotifyTray(NIM_ADD) != FALSE || NotifyTray(NIM_MODIFY) != FALSE;
 }
 
 void TrayIcon::Remove() {

@@ -64,7 +64,8 @@ class TrayIcon {
     void Add();
     // Modifies the icon, or adds it when it is not known to be there.
     void Update();
-    // The notification area was made anew (Explorer restarted): the icon is added again.
+    // The notification area was made anew (Explorer restarted): the icon is added again, or
+    // modified where it turns out to be there still.
     void Readd();
     // Deletes the icon, once.
     void Remove();

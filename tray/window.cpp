@@ -130,10 +130,21 @@ void Window::Load() {
     }
     const Frame frame = Describe();
     const HWND owner = frame.owner != nullptr ? frame.owner : ProgramOwner(ClassAtom());
+    // A window centred on its owner is made on the owner's monitor and laid out at its DPI
+    // before it is first shown: moved there afterwards, it would hear of a new DPI, whose
+    // suggested place would replace the centring.
+    const bool onOwner = frame.placement == Placement::CentreOwner;
+    const RECT area = CentringArea(frame, owner);
+    const HMONITOR monitor = ::MonitorFromRect(&area, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ::GetMonitorInfoW(monitor, &info);
     // The window procedure takes the handle from WM_NCCREATE, before this call returns.
     // cppcheck-suppress ignoredReturnValue
     ::CreateWindowExW(kFrameExStyle, MAKEINTATOM(ClassAtom()), frame.caption.c_str(), kFrameStyle,
-                      CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, owner, nullptr, ThisModule(), this);
+                      onOwner ? info.rcWork.left : CW_USEDEFAULT,
+                      onOwner ? info.rcWork.top : CW_USEDEFAULT, onOwner ? 1 : 0, onOwner ? 1 : 0,
+                      owner, nullptr, ThisModule(), this);
     if (hwnd_ == nullptr) {
         return;
     }
@@ -143,41 +154,52 @@ void Window::Load() {
         ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(frame.icon));
     }
     BeforeControls();
-    const UINT dpi = Dpi();
+    const UINT dpi = onOwner ? MonitorDpi(monitor) : Dpi();
     CreateControls();
     Layout(dpi);
-    Place(frame, dpi, true);
+    Place(frame, dpi);
     Form_Load();
 }
 
-void Window::Place(const Frame& frame, UINT dpi, bool centre) {
-    const int clientWidth = TwipsToPixels(frame.clientWidthTwips, dpi);
-    const int clientHeight = TwipsToPixels(frame.clientHeightTwips, dpi);
-    RECT bounds{0, 0, clientWidth, clientHeight};
-    AdjustFrameForDpi(bounds, kFrameStyle, kFrameExStyle, dpi);
-    int width = bounds.right - bounds.left;
-    int height = bounds.bottom - bounds.top;
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    // The frame the system really drew decides: its borders need not follow the DPI asked for.
-    RECT client{};
-    ::GetClientRect(hwnd_, &client);
-    if (client.right != clientWidth || client.bottom != clientHeight) {
-        width += clientWidth - client.right;
-        height += clientHeight - client.bottom;
-        ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height,
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    if (!centre) {
-        return;
-    }
-
+RECT Window::CentringArea(const Frame& frame, HWND owner) {
     RECT around{};
-    const HWND owner = ::GetWindow(hwnd_, GW_OWNER);
     if (frame.placement == Placement::CentreOwner && owner != nullptr && ::IsWindowVisible(owner)) {
         ::GetWindowRect(owner, &around);
     } else {
         around = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     }
+    return around;
+}
+
+void Window::FitClient(const Frame& frame, UINT dpi) {
+    const int clientWidth = TwipsToPixels(frame.clientWidthTwips, dpi);
+    const int clientHeight = TwipsToPixels(frame.clientHeightTwips, dpi);
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    if (client.right == clientWidth && client.bottom == clientHeight) {
+        return;
+    }
+    RECT window{};
+    ::GetWindowRect(hwnd_, &window);
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left + clientWidth - client.right,
+                   window.bottom - window.top + clientHeight - client.bottom,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Window::Place(const Frame& frame, UINT dpi) {
+    RECT bounds{0, 0, TwipsToPixels(frame.clientWidthTwips, dpi),
+                TwipsToPixels(frame.clientHeightTwips, dpi)};
+    AdjustFrameForDpi(bounds, kFrameStyle, kFrameExStyle, dpi);
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame the system really drew decides: its borders need not follow the DPI asked for.
+    FitClient(frame, dpi);
+    RECT placed{};
+    ::GetWindowRect(hwnd_, &placed);
+    const int width = placed.right - placed.left;
+    const int height = placed.bottom - placed.top;
+
+    const RECT around = CentringArea(frame, ::GetWindow(hwnd_, GW_OWNER));
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     ::GetMonitorInfoW(::MonitorFromRect(&around, MONITOR_DEFAULTTOPRIMARY), &monitor);
@@ -373,14 +395,26 @@ LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_DPICHANGED: {
-            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
-                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            // The system's rectangle in one move, then the layout for the new DPI.
+            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
+                           suggested.right - suggested.left, suggested.bottom - suggested.top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
             const UINT dpi = HIWORD(wParam);
             Layout(dpi);
-            Place(Describe(), dpi, false);
+            // A frame drawn otherwise than the rectangle assumed (no scaled borders, as on
+            // Windows 8.1) still gets its client area of the twips.
+            FitClient(Describe(), dpi);
             return 0;
         }
+        case WM_SYSCOLORCHANGE:
+            // Only top-level windows hear it; the common controls among the children must be
+            // told to take the new colours.
+            for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child != nullptr;
+                 child = ::GetWindow(child, GW_HWNDNEXT)) {
+                ::SendMessageW(child, WM_SYSCOLORCHANGE, wParam, lParam);
+            }
+            break;
         default:
             break;
     }

@@ -136,7 +136,12 @@ class Window {
     HWND EnterButton(HWND focus) const;
     void MarkDefaultButton(HWND focus);
     friend void DispatchWindowMessage(MSG& message);
-    void Place(const Frame& frame, UINT dpi, bool centre);
+    // The rectangle the window is centred on: its visible owner's, or else the screen.
+    static RECT CentringArea(const Frame& frame, HWND owner);
+    // Sizes the window for the frame's client area at the DPI, and centres it.
+    void Place(const Frame& frame, UINT dpi);
+    // Corrects the window's size where its client area is not the frame's at the DPI.
+    void FitClient(const Frame& frame, UINT dpi);
 
     HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;

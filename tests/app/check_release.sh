@@ -40,6 +40,8 @@ grep -q 'name="Microsoft.Windows.Common-Controls"' <<<"$manifest" ||
 subsystem=$("$objdump" -p "$work/Vantorel.exe" | awk '/^M(aj|in)orSubsystemVersion/ { v = v $2 "." }
     END { print substr(v, 1, length(v) - 1) }')
 [ "$subsystem" = "6.1" ] || { echo "subsystem version $subsystem, not 6.1 (Windows 7)" >&2; exit 1; }
+traits=0x$("$objdump" -p "$work/Vantorel.exe" | awk '/^DllCharacteristics/ { print $2 }')
+[ $((traits & 0x8000)) != 0 ] || { echo "not Terminal Server aware (0x8000): $traits" >&2; exit 1; }
 
 readme="$work/README.TXT"
 lines=$(wc -l <"$readme")

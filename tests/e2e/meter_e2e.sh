@@ -131,6 +131,7 @@ same_as_art() {
 find_tray() {
     tray=$(wd_tray_area) && [ -n "$tray" ]
 }
+wd_set_meter_settings "\"$(winepath -w "$client")\"" 1  # quoted, as "Copy as path" gives it
 
 for dpi in 96 120 144 192; do
     size=$((dpi / 6))

@@ -208,6 +208,7 @@ struct OddPath {
     const char* name;
     // Builds the directory text from a scratch folder.
     std::wstring (*make)(const TempDir& temp);
+    std::optional<double> value = std::nullopt;
 };
 
 std::wstring Scratch(const TempDir& temp) {
@@ -241,14 +242,16 @@ const OddPath kOddPaths[] = {
      [](const TempDir&) { return std::wstring(L"\\\\192.0.2.1\\share"); }},
     {"WildcardsAndBadCharacters", [](const TempDir&) { return std::wstring(L"C:\\*?<>|"); }},
     {"Blanks", [](const TempDir&) { return std::wstring(L"   "); }},
+    {"QuotedByCopyAsPath",
+     [](const TempDir& t) { return L"\"" + ClientWithState(t, "q", "prog=0.5\r\n") + L"\""; }, 0.5},
 };
 
 class OddPathTest : public testing::TestWithParam<OddPath> {};
 
-TEST_P(OddPathTest, GivesNoValueAndNoMessage) {
+TEST_P(OddPathTest, GivesItsValueOrNoneAndNoMessage) {
     TempDir temp;
     const std::wstring dir = GetParam().make(temp);
-    EXPECT_EQ(ReadClientProgress(dir), std::nullopt);
+    EXPECT_EQ(ReadClientProgress(dir), GetParam().value);
 
     // The same through the window: the client is left out, the others still count.
     OptionsRig rig;
@@ -260,8 +263,9 @@ TEST_P(OddPathTest, GivesNoValueAndNoMessage) {
     const std::wstring designCaption = frm.Menu().ProgressCaption(0);
     Tick(frm);
     // The separator follows the index, so a first client without a value leaves it leading.
-    EXPECT_EQ(TipText(rig.shell.Last().record), " \\ 25.00%");
-    EXPECT_EQ(frm.Menu().ProgressCaption(0), designCaption)
+    EXPECT_EQ(TipText(rig.shell.Last().record),
+              GetParam().value ? "50.00% \\ 25.00%" : " \\ 25.00%");
+    EXPECT_EQ(frm.Menu().ProgressCaption(0), GetParam().value ? L"Progress: 50.00%" : designCaption)
         << "a client without a value keeps its line";
     EXPECT_EQ(frm.Menu().ProgressCaption(1), L"Progress: 25.00%");
     EXPECT_TRUE(rig.told.texts.empty());

@@ -645,6 +645,12 @@ TEST_P(ScaleChange, ShowsThePictureAtTheNewSizeAtOnce) {
     // The same size again asks nothing of the shell.
     ::SendMessageW(frm.hwnd(), WM_SETTINGCHANGE, 0, 0);
     EXPECT_EQ(rig.shell.calls.size(), calls + 1);
+    Tick(frm);
+    ASSERT_EQ(rig.shell.calls.size(), calls + 2) << "the tick's own modify alone";
+    EXPECT_EQ(rig.shell.Last().record.hIcon, rig.shell.calls[calls].record.hIcon);
+    traySize = sizes.front();
+    Tick(frm);
+    EXPECT_EQ(IconWidth(rig.shell.Last().record.hIcon), sizes.front());
 }
 
 INSTANTIATE_TEST_SUITE_P(Messages, ScaleChange,

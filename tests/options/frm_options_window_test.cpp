@@ -288,6 +288,10 @@ TEST_F(OptionsWindow, TabVisitsTheControlsInTheirOrder) {
         PressKey(VK_TAB);
         EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), order[i]) << "after tab " << i;
     }
+    HWND child = ::GetWindow(frm.hwnd(), GW_CHILD);  // each label just before its field
+    for (const int id : {122, 101, 124, 102, 125, 103, 121, 104, 105, 123, 106, 107, 108}) {
+        EXPECT_EQ(::GetDlgCtrlID(std::exchange(child, ::GetWindow(child, GW_HWNDNEXT))), id);
+    }
 }
 
 TEST_F(OptionsWindow, SaveSettingsIsTheDefaultButton) {
@@ -456,6 +460,9 @@ TEST_F(OptionsWindow, ANewDpiGivesTheControlsTheirNewFontBeforeTheOldOneGoes) {
     SendDpiChanged(frm.hwnd(), 144);
     ASSERT_TRUE(watch.Saw(WM_SETFONT));
     EXPECT_EQ(watch.fontsAfterADeletedOne, 0);
+    const MessageWatch spin(Field(FrmOptions::kUpDownId));
+    ::SendMessageW(frm.hwnd(), WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_TRUE(spin.Saw(WM_SYSCOLORCHANGE)) << "new colours reach the common controls";
 }
 
 TEST_F(OptionsWindow, CentredOnTheScreenWithAFixedFrameAndNoTaskbarButton) {
@@ -481,6 +488,8 @@ TEST_F(OptionsWindow, CentredOnTheScreenWithAFixedFrameAndNoTaskbarButton) {
 struct TableCase {
     const char* name;
     bool missing;  // as on Windows 7 SP1, 8.1 and 10 before 1607
+    bool ownerAt120 = false;
+    static HRESULT WINAPI Dpi120(HMONITOR, int, UINT* x, UINT* y) { return *x = *y = 120, S_OK; }
 };
 
 class LaterFunctionsTable : public testing::TestWithParam<TableCase> {};
@@ -493,7 +502,9 @@ TEST_P(LaterFunctionsTable, TheTrayPictureCaptionIconsAndWindowFollowTheDpi) {
     struct Restore {
         ~Restore() { SetLaterFunctions(FindLaterFunctions()); }
     } restore;
-    SetLaterFunctions(GetParam().missing ? LaterFunctions{} : system);
+    LaterFunctions table = GetParam().missing ? LaterFunctions{} : system;
+    table.getDpiForMonitor = GetParam().ownerAt120 ? TableCase::Dpi120 : table.getDpiForMonitor;
+    SetLaterFunctions(table);
     OptionsRig rig;
     FrmOptions frm(rig.Services());
     frm.Start();
@@ -512,10 +523,25 @@ TEST_P(LaterFunctionsTable, TheTrayPictureCaptionIconsAndWindowFollowTheDpi) {
         EXPECT_EQ(icon(ICON_BIG), system.getSystemMetricsForDpi(SM_CXICON, dpi)) << dpi;
         ExpectLayout(frm.hwnd(), dpi, 4590, 2175, kOptionsLayout, std::size(kOptionsLayout));
     }
+    const UINT_PTR about = RunSoon([&] {
+        RECT client{};
+        ::GetClientRect(frm.About()->hwnd(), &client);
+        EXPECT_NEAR(client.right, 5760.0 / 1440 * (GetParam().ownerAt120 ? 120 : systemDpi), 1.0);
+        const HDC dc = ::CreateCompatibleDC(nullptr);
+        ::SetTextColor(dc, ~::GetSysColor(COLOR_WINDOWTEXT) & 0xFFFFFF);  // as a dialog's may be
+        ::SendMessageW(frm.About()->hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                       reinterpret_cast<LPARAM>(frm.About()->Instructions().hwnd()));
+        EXPECT_EQ(::GetTextColor(dc), ::GetSysColor(COLOR_WINDOWTEXT));
+        ::DeleteDC(dc);
+        Click(frm.About()->OkButton().hwnd());
+    });
+    Click(::GetDlgItem(frm.hwnd(), FrmOptions::kAboutId));
+    CancelSoon(about);
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, LaterFunctionsTable,
-                         testing::Values(TableCase{"Found", false}, TableCase{"Missing", true}),
+                         testing::Values(TableCase{"Found", false}, TableCase{"Missing", true},
+                                         TableCase{"OwnerOnAnotherMonitor", false, true}),
                          CaseName());
 
 TEST_F(OptionsWindow, LabelsAndButtonsCarryTheirTexts) {

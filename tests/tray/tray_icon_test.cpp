@@ -116,8 +116,11 @@ TEST(TrayIcon, AFailedAddOrModifyIsMadeGoodByTheNextUpdate) {
     shell.results = {FALSE, TRUE};  // the icon turns out to be there after all
     tray.Update();
     tray.Update();
-    EXPECT_EQ(shell.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_MODIFY,
-                                                    NIM_ADD, NIM_MODIFY, NIM_MODIFY}));
+    shell.results = {FALSE};  // "TaskbarCreated" while the icon is still there
+    tray.Readd();
+    EXPECT_EQ(shell.Messages(),
+              (std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_MODIFY, NIM_ADD, NIM_MODIFY,
+                                  NIM_MODIFY, NIM_ADD, NIM_MODIFY}));
 }
 
 TEST(TrayIcon, RemoveSendsTheDeleteOnceWithTheLastRecord) {

@@ -21,6 +21,13 @@ struct Client {
 
 // A read out: taken while `folder` is not empty.
 struct Read {
+    // Gives the slot back.
+    void Free() {
+        folder.clear();
+        thread = 0;
+        cancelled = retired = false;
+    }
+
     std::size_t client = 0;
     PathString folder;
     // The thread whose I/O it is while it reads; 0 before and after.
@@ -37,6 +44,18 @@ class Locked {
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
     ~Locked() { ::ReleaseSRWLockExclusive(&lock_); }
+
+  private:
+    SRWLOCK& lock_;
+};
+
+// Lets the lock go for a while within a Locked.
+class Unlocked {
+  public:
+    explicit Unlocked(SRWLOCK& lock) : lock_(lock) { ::ReleaseSRWLockExclusive(&lock_); }
+    Unlocked(const Unlocked&) = delete;
+    Unlocked& operator=(const Unlocked&) = delete;
+    ~Unlocked() { ::AcquireSRWLockExclusive(&lock_); }
 
   private:
     SRWLOCK& lock_;
@@ -71,20 +90,24 @@ struct ClientReader::Shared {
 
     // A read of the client's folder that is out and still counts.
     bool ReadOut(std::size_t client) const {
-        return std::any_of(reads.begin(), reads.end(), [&](const Read& out) {
-            return out.client == client && !out.cancelled && !out.folder.empty() &&
-                   out.folder == clients[client].folder;
-        });
+        for (const Read& out : reads) {
+            if (out.client == client && !out.cancelled && !out.folder.empty() &&
+                out.folder == clients[client].folder) {
+                return true;
+            }
+        }
+        return false;
     }
 
     // Gives the slot of a read that has ended to the first client whose read waits for one,
     // on the same thread; frees it otherwise.
     bool TakeWaiting(Read& slot) {
         const bool retired = slot.retired;
-        slot = Read{};
+        slot.Free();
         for (std::size_t i = 0; i < kClientCount && window != nullptr; ++i) {
             if (std::exchange(clients[i].waiting, false)) {
-                slot = Read{i, clients[i].folder};
+                slot.client = i;
+                slot.folder = clients[i].folder;
                 slot.retired = retired;
                 return true;
             }
@@ -135,161 +158,133 @@ void CALLBACK ClientReader::Run(PTP_CALLBACK_INSTANCE, void* context) {
     const std::unique_ptr<Job> job(static_cast<Job*>(context));
     Shared& shared = *job->shared;
     Read& read = shared.reads[job->slot];
+    const Locked locked(shared.lock);
     // The thread reads on while a client waits for a slot: a new read never waits behind a
     // hung one for more than the first thread to come free.
-    for (;;) {
-        {
-            const Locked locked(shared.lock);
-            if (read.folder == shared.clients[read.client].folder) {
-                read.thread = ::GetCurrentThreadId();
-            } else {
-                // Typed over before it began: it is not read at all.
-                if (!shared.TakeWaiting(read)) {
-                    return;
-                }
-                continue;
+    do {
+        Client& client = shared.clients[read.client];
+        // A folder typed over before its read began is not read at all.
+        if (read.folder == client.folder) {
+            read.thread = ::GetCurrentThreadId();
+            std::optional<double> value;
+            {
+                // Only this thread changes a taken slot's folder. Nothing leaves a pool thread:
+                // the program is built without exceptions, and an error of the library ends it
+                // here as on the window thread.
+                const Unlocked unlocked(shared.lock);
+                value = shared.read(read.folder);
+            }
+            // Otherwise the field holds another folder now, and the answer goes.
+            if (!read.cancelled && read.folder == client.folder) {
+                client.last = value;
+                shared.Answered(client);
             }
         }
-        // Read without the lock: only this thread changes a taken slot's folder. Nothing
-        // leaves a pool thread: the program is built without exceptions, and an error of the
-        // library ends it here as on the window thread.
-        const std::optional<double> value = shared.read(read.folder);
-        const Locked locked(shared.lock);
-        Client& client = shared.clients[read.client];
-        // Otherwise the field holds another folder now, and the answer goes.
-        if (!read.cancelled && read.folder == client.folder) {
-            client.last = value;
-            shared.Answered(client);
-        }
-        if (!shared.TakeWaiting(read)) {
-            return;
-        }
-    }
+    } while (shared.TakeWaiting(read));
 }
 
 bool ClientReader::Begin(HWND window, const ClientDirectories& directories) {
     directories_ = directories;
     const std::size_t clients = ClientsToRead(directories);
-    // The slot of each client's new read; kMaxReadsOut for none.
-    std::array<std::size_t, kClientCount> starts;
-    starts.fill(kMaxReadsOut);
-    bool retire = false;
-    int wanted = 0;
-    {
-        const Locked locked(shared_->lock);
-        Shared& shared = *shared_;
-        shared.window = window;
-        shared.open = true;
-        for (std::size_t i = 0; i < kClientCount; ++i) {
-            Client& client = shared.clients[i];
-            const PathString folder = i < clients ? directories[i] : PathString();
-            if (client.folder != folder) {
-                client.folder = folder;
-                client.last.reset();
-            }
-            client.waiting = false;
-            if (folder.empty()) {
-                continue;
-            }
-            if (!shared.ReadOut(i)) {
-                const auto free =
-                    std::find_if(shared.reads.begin(), shared.reads.end(),
-                                 [](const Read& read) { return read.folder.empty(); });
-                if (free == shared.reads.end()) {
-                    client.waiting = true;
-                } else {
-                    *free = Read{i, folder};
-                    starts[i] = static_cast<std::size_t>(free - shared.reads.begin());
-                }
-            }
-            client.awaited = true;
-            ++shared.awaited;
-        }
-        int out = 0;
-        int retired = 0;
-        for (Read& read : shared.reads) {
-            if (read.folder.empty()) {
-                continue;
-            }
-            ++out;
-            retired += read.retired ? 1 : 0;
-            // Given back once: a read whose I/O was between two calls is tried at the next tick.
-            if (read.thread != 0 && !read.cancelled &&
-                read.folder != shared.clients[read.client].folder) {
-                read.cancelled = cancel_(read.thread);
-            }
-        }
-        // A thread for every read out and one per client at the least, counting the threads
-        // that retired pools still run reads on. Under load a pool keeps the threads it grew
-        // for reads that hung, even once they have returned: it is let go then, and a new one
-        // takes over.
-        const auto threads = [&] {
-            return std::max(out - retired, static_cast<int>(kClientCount) - retired);
-        };
-        retire = pool_ != nullptr && threads_ > threads() && out <= static_cast<int>(kClientCount);
-        if (retire) {
-            for (std::size_t slot = 0; slot < kMaxReadsOut; ++slot) {
-                Read& read = shared.reads[slot];
-                if (!read.folder.empty() && !read.retired &&
-                    std::find(starts.begin(), starts.end(), slot) == starts.end()) {
-                    read.retired = true;
-                    ++retired;
-                }
-            }
-        }
-        // No pool is made before there is something for it to read.
-        wanted = (pool_ != nullptr && !retire) || out > retired ? threads() : 0;
+    // The folders after the first empty one are not read: the clients have none.
+    for (std::size_t i = clients; i < kClientCount; ++i) {
+        directories_[i].clear();
     }
-    KeepThreads(retire, wanted);
-    // Started once the round is whole, so a quick read cannot end it early.
-    for (std::size_t i = 0; i < kClientCount; ++i) {
-        if (starts[i] < kMaxReadsOut && !StartRead(starts[i])) {
-            // A read that could not start answers at once, with no value.
-            const Locked locked(shared_->lock);
-            shared_->reads[starts[i]] = Read{};
-            Client& client = shared_->clients[i];
-            client.last.reset();
-            shared_->Answered(client);
-        }
-    }
+    // All of it under the lock, the reads started too: none can answer before the round is
+    // whole, and a read waits on the lock, never the window.
     const Locked locked(shared_->lock);
-    return shared_->awaited == 0;
-}
-
-void ClientReader::KeepThreads(bool retire, int wanted) {
-    if (retire) {
-        // It ends once the reads it still runs have returned; nothing here waits for them.
+    Shared& shared = *shared_;
+    shared.window = window;
+    shared.open = true;
+    for (std::size_t i = 0; i < kClientCount; ++i) {
+        Client& client = shared.clients[i];
+        const PathString& folder = directories_[i];
+        if (client.folder != folder) {
+            client.folder = folder;
+            client.last.reset();
+        }
+        client.waiting = false;
+    }
+    int out = 0;
+    int retired = 0;
+    for (Read& read : shared.reads) {
+        if (read.folder.empty()) {
+            continue;
+        }
+        ++out;
+        retired += read.retired ? 1 : 0;
+        // Given back once: a read whose I/O was between two calls is tried at the next tick.
+        if (read.thread != 0 && !read.cancelled &&
+            read.folder != shared.clients[read.client].folder) {
+            read.cancelled = cancel_(read.thread);
+        }
+    }
+    // A pool busy with the ticks keeps the threads it grew for reads that hung, even once they
+    // have returned: it is let go then, and a new one takes over.
+    if (pool_ != nullptr && out <= static_cast<int>(kClientCount) &&
+        threads_ > std::max(out - retired, static_cast<int>(kClientCount) - retired)) {
+        for (Read& read : shared.reads) {
+            read.retired = !read.folder.empty();
+        }
+        retired = out;
         DestroyThreadpoolEnvironment(&environment_);
+        // It ends once the reads it still runs have returned; nothing here waits for them.
         ::CloseThreadpool(pool_);
         pool_ = nullptr;
         threads_ = 0;
     }
-    if (pool_ == nullptr && wanted > 0) {
-        pool_ = ::CreateThreadpool(nullptr);
-        if (pool_ == nullptr) {
-            return;  // no read starts: each has no value
+    // Each client reads the folder its field holds now, unless a read of it is still out.
+    std::array<Read*, kClientCount> starts{};
+    for (std::size_t i = 0; i < clients; ++i) {
+        Client& client = shared.clients[i];
+        if (!shared.ReadOut(i)) {
+            Read* free = nullptr;
+            for (Read& read : shared.reads) {
+                free = free == nullptr && read.folder.empty() ? &read : free;
+            }
+            if (free == nullptr) {
+                client.waiting = true;
+            } else {
+                free->client = i;
+                free->folder = client.folder;
+                starts[i] = free;
+                ++out;
+            }
         }
-        ::SetThreadpoolThreadMaximum(pool_, static_cast<DWORD>(kMaxReadsOut));
-        InitializeThreadpoolEnvironment(&environment_);
-        SetThreadpoolCallbackPool(&environment_, pool_);
+        client.awaited = true;
+        ++shared.awaited;
+    }
+    // A thread for every read out and one per client at the least, with the threads that
+    // retired pools still read on.
+    const int wanted = std::max(out - retired, static_cast<int>(kClientCount) - retired);
+    if (pool_ == nullptr && out > retired) {
+        pool_ = ::CreateThreadpool(nullptr);
+        if (pool_ != nullptr) {
+            ::SetThreadpoolThreadMaximum(pool_, static_cast<DWORD>(kMaxReadsOut));
+            InitializeThreadpoolEnvironment(&environment_);
+            SetThreadpoolCallbackPool(&environment_, pool_);
+        }
     }
     if (pool_ != nullptr && wanted != threads_ &&
         ::SetThreadpoolThreadMinimum(pool_, static_cast<DWORD>(wanted))) {
         threads_ = wanted;
     }
-}
-
-bool ClientReader::StartRead(std::size_t slot) {
-    if (pool_ == nullptr) {
-        return false;
+    for (std::size_t i = 0; i < kClientCount; ++i) {
+        if (starts[i] == nullptr) {
+            continue;
+        }
+        // The read owns the job and lets it go when it returns.
+        const auto job =
+            new Job{shared_, static_cast<std::size_t>(starts[i] - shared.reads.data())};
+        if (pool_ == nullptr || !submit_(Run, job, &environment_)) {
+            delete job;
+            // A read that could not start answers at once, with no value.
+            starts[i]->Free();
+            shared.clients[i].last.reset();
+            shared.Answered(shared.clients[i]);
+        }
     }
-    auto job = std::make_unique<Job>(Job{shared_, slot});
-    if (!submit_(Run, job.get(), &environment_)) {
-        return false;
-    }
-    // The read owns it now and lets it go when it returns.
-    static_cast<void>(job.release());
-    return true;
+    return shared.awaited == 0;
 }
 
 bool ClientReader::Open() const {

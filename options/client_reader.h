@@ -74,10 +74,6 @@ class ClientReader {
     struct Job;
     static void CALLBACK Run(PTP_CALLBACK_INSTANCE instance, void* context);
 
-    bool StartRead(std::size_t slot);
-    // Lets the pool go first when `retire`; then keeps `wanted` threads ready.
-    void KeepThreads(bool retire, int wanted);
-
     std::shared_ptr<Shared> shared_;
     SubmitFunction submit_;
     CancelFunction cancel_;

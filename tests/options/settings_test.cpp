@@ -138,10 +138,10 @@ TEST(Settings, TheProgramsOwnKeyIsTheClassicOne) {
     EXPECT_TRUE(written);
     wchar_t text[64] = {};
     DWORD size = sizeof text;
-    EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER,
-                             (registry.path() + L"\\" + kSettingsKeyPath).c_str(), L"Path1",
-                             RRF_RT_REG_SZ, nullptr, text, &size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        ::RegGetValueW(HKEY_CURRENT_USER, (registry.path() + L"\\" + kSettingsKeyPath).c_str(),
+                       L"Path1", RRF_RT_REG_SZ, nullptr, text, &size),
+        ERROR_SUCCESS);
     EXPECT_STREQ(text, L"written by the tests");
 }
 

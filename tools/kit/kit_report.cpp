@@ -34,8 +34,8 @@ std::wstring Widen(std::string_view utf8) {
 std::string Narrow(std::wstring_view wide) {
     std::string narrow(wide.size() * 3, '\0');
     const int length =
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                              narrow.data(), static_cast<int>(narrow.size()), nullptr, nullptr);
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(),
+                              static_cast<int>(narrow.size()), nullptr, nullptr);
     narrow.resize(static_cast<std::size_t>(length > 0 ? length : 0));
     return narrow;
 }
@@ -77,9 +77,9 @@ bool WriteWhole(const std::wstring& path, std::string_view bytes) {
         return false;
     }
     DWORD written = 0;
-    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                nullptr) &&
-                    written == bytes.size();
+    const bool ok =
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
     return ::CloseHandle(file) && ok;
 }
 
@@ -98,9 +98,9 @@ void Print(std::string_view utf8) {
 
 std::string ErrorText(DWORD error) {
     wchar_t* text = nullptr;
-    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message = text != nullptr ? Narrow(text) : std::string();
     ::LocalFree(text);
     // Some messages leave a place for the file's name.
@@ -219,8 +219,8 @@ std::string Unescape(std::string_view text) {
             plain += '\'';
         } else if (entity.size() > 1 && entity[0] == '#') {
             const bool hex = entity[1] == 'x' || entity[1] == 'X';
-            const unsigned long code =
-                std::strtoul(std::string(entity.substr(hex ? 2 : 1)).c_str(), nullptr, hex ? 16 : 10);
+            const unsigned long code = std::strtoul(std::string(entity.substr(hex ? 2 : 1)).c_str(),
+                                                    nullptr, hex ? 16 : 10);
             plain += Narrow(std::wstring(1, static_cast<wchar_t>(code)));
         } else {
             plain += text.substr(i, end - i + 1);
@@ -320,16 +320,16 @@ Suite Collect(const std::wstring& program) {
 
 std::string SuiteLine(const Suite& suite) {
     return suite.name + ": " + std::to_string(suite.passed) + " passed, " +
-           std::to_string(suite.failed) + " failed, " + std::to_string(suite.skipped) +
-           " skipped";
+           std::to_string(suite.failed) + " failed, " + std::to_string(suite.skipped) + " skipped";
 }
 
 // --- the steps ---------------------------------------------------------------------------
 
 int Start() {
     ::DeleteFileW((KitFolder() + L"\\report.txt").c_str());
-    Print("Vantorel tests: a few minutes. Leave the mouse and the keyboard alone meanwhile:\n"
-          "some tests press keys and move the pointer as a user would.\n\n");
+    Print(
+        "Vantorel tests: a few minutes. Leave the mouse and the keyboard alone meanwhile:\n"
+        "some tests press keys and move the pointer as a user would.\n\n");
     return 0;
 }
 
@@ -341,9 +341,9 @@ int Run(const std::wstring& program) {
     ::DeleteFileW(ResultFile(program, L".exit").c_str());
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const HANDLE log = ::CreateFileW(ResultFile(program, L".log").c_str(), GENERIC_WRITE,
-                                     FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE log =
+        ::CreateFileW(ResultFile(program, L".log").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                      &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     const HANDLE nothing = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                          &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};

@@ -2,7 +2,8 @@
 # The Windows test kit is whole: unpacked into an empty folder far from the source tree, on a
 # fresh Wine prefix that sees no Linux path at all (no Z: drive), `cmd /c run-tests.cmd`
 # passes, writes a report with no failure, and leaves the registry and the prefix's files as
-# they were, a user's stored folders included. A kit with a program cut short fails.
+# they were, a user's stored folders included. In a console of its own, as a double-click
+# opens it, the report waits for a key. A kit with a program cut short fails.
 # Usage: check_windows_kit.sh ZIP
 set -euo pipefail
 zip=$(readlink -f "$1")
@@ -76,6 +77,19 @@ diff <(echo "$before") <(echo "$after") || fail "the run changed the registry or
 unexpected=$(cd "$pc/whole/Vantorel-tests-win64" && find . -type f | sort |
     grep -Ev '^\./(bin/[a-z_A-Z-]+\.exe|run-tests\.cmd|README\.TXT|report\.txt|results/[a-z_]+\.(xml|log|exit))$' || true)
 [ -z "$unexpected" ] || fail "the run left files in its folder that it should not have: $unexpected"
+
+# A double-click gives cmd a console of its own, which must stay open on the report until a
+# key is pressed.
+kit="$pc/whole/Vantorel-tests-win64"
+rm "$kit/report.txt"
+(cd "$kit" && exec wine wineconsole cmd /c 'bin\kit-report.exe report core_tests') >/dev/null 2>&1 &
+console=$!
+wd_wait 30 test -f "$kit/report.txt" || fail "no report from a console of its own"
+sleep 2
+kill -0 "$console" 2>/dev/null || fail "the console closed without waiting for a key"
+xdotool key space
+wd_wait 10 eval '! kill -0 $console 2>/dev/null' || fail "a key did not close the console"
+echo "in a console of its own, the report waited for a key"
 
 # Cut short: the probe, which tool_tests starts, and a test program.
 cut_short() {

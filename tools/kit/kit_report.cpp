@@ -382,8 +382,10 @@ int Run(const std::wstring& program) {
     return 0;
 }
 
-// Only when run-tests.cmd was double-clicked: then the console is its own and would close
-// with it. From a prompt, or with no console for input (CI), nothing waits.
+// Only when run-tests.cmd was double-clicked: then the console is its own (no process but cmd
+// and this one in it) and would close with it. From a prompt, in PowerShell, or with no
+// console for input (CI), nothing waits. cmd's own command line tells a double-click, "/c",
+// from a prompt that ran the file, where Windows gives it (Wine's cmd gives none).
 void WaitForAKeyIfTheWindowIsOurs() {
     const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
@@ -394,7 +396,8 @@ void WaitForAKeyIfTheWindowIsOurs() {
     wchar_t commandLine[4096] = {};
     ::GetEnvironmentVariableW(L"KIT_CMDLINE", commandLine, 4096);
     ::CharLowerW(commandLine);
-    if (std::wstring_view(commandLine).find(L" /c ") == std::wstring_view::npos) {
+    const std::wstring_view cmd(commandLine);
+    if (!cmd.empty() && cmd.find(L" /c ") == std::wstring_view::npos) {
         return;
     }
     Print("\nPress any key to close this window.\n");

@@ -419,8 +419,7 @@ void ExpectLayout(HWND window, UINT dpi, int clientWidthTwips, int clientHeightT
 }
 
 TEST_F(OptionsWindow, ControlsStandWhereTheTwipsPutThemAtEveryDpi) {
-    ASSERT_EQ(frm.Dpi(), 96u) << "the test prefix runs at 96 DPI";
-    ExpectLayout(frm.hwnd(), 96, 4590, 2175, kOptionsLayout, std::size(kOptionsLayout));
+    ExpectLayout(frm.hwnd(), frm.Dpi(), 4590, 2175, kOptionsLayout, std::size(kOptionsLayout));
     RECT now{};
     ::GetWindowRect(frm.hwnd(), &now);
     for (UINT dpi : {144u, 192u, 96u}) {
@@ -498,7 +497,10 @@ class LaterFunctionsTable : public testing::TestWithParam<TableCase> {};
 // window at its size in twips, at the system's DPI and after changes of it.
 TEST_P(LaterFunctionsTable, TheTrayPictureCaptionIconsAndWindowFollowTheDpi) {
     const LaterFunctions system = FindLaterFunctions();
-    ASSERT_NE(system.getSystemMetricsForDpi, nullptr) << "the calls the answers are taken from";
+    if (system.getSystemMetricsForDpi == nullptr || system.getDpiForSystem == nullptr) {
+        GTEST_SKIP() << "the expected sizes come from GetSystemMetricsForDpi and GetDpiForSystem, "
+                        "which this Windows lacks (they came with Windows 10 version 1607)";
+    }
     struct Restore {
         ~Restore() { SetLaterFunctions(FindLaterFunctions()); }
     } restore;

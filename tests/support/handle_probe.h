@@ -2,6 +2,8 @@
 // Where the next handle of each kind would go. Windows and Wine hand out the lowest free or
 // the last freed slot, so a leak between two probes moves it; Wine answers 0 to
 // GetGuiResources and GetProcessHandleCount, so this is the measure that works on both.
+// GDI and USER slots are the session's, though: on a Windows desktop other programs take them
+// meanwhile, so where Windows counts the process's own objects, the counts stand in for them.
 
 #include <windows.h>
 
@@ -10,6 +12,14 @@
 #include <vector>
 
 namespace vantorel::testing_support {
+
+// Whether the system counts a process's GDI and USER objects: Windows does, Wine answers 0.
+inline bool CountsGuiObjects() {
+    const HMENU menu = ::CreatePopupMenu();
+    const bool counts = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS) != 0;
+    ::DestroyMenu(menu);
+    return counts;
+}
 
 struct HandleProbe {
     std::uintptr_t kernel;
@@ -25,6 +35,12 @@ inline HandleProbe ProbeHandles() {
     ::DeleteObject(brush);
     const HMENU menu = ::CreatePopupMenu();
     ::DestroyMenu(menu);
+    if (CountsGuiObjects()) {
+        // cppcheck-suppress deallocret
+        return HandleProbe{reinterpret_cast<std::uintptr_t>(event),
+                           ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS),
+                           ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS)};
+    }
     // The low word is the slot; the high word of GDI and USER handles counts its reuses.
     // Only the values of the released handles are kept, never the handles themselves.
     // cppcheck-suppress deallocret
@@ -50,13 +66,22 @@ inline HandlesInUse CountHandlesInUse() {
     std::vector<HBRUSH> brushes;
     std::vector<HMENU> menus;
     HandlesInUse count;
+    const bool counted = CountsGuiObjects();
+    if (counted) {
+        count.gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+        count.user = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+    }
     for (std::size_t i = 0; i < kMany; ++i) {
         events.push_back(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         count.kernel = std::max(count.kernel, reinterpret_cast<std::uintptr_t>(events.back()));
         brushes.push_back(::CreateSolidBrush(RGB(1, 2, 3)));
         menus.push_back(::CreatePopupMenu());
-        count.gdi = std::max(count.gdi, reinterpret_cast<std::uintptr_t>(brushes.back()) & 0xFFFF);
-        count.user = std::max(count.user, reinterpret_cast<std::uintptr_t>(menus.back()) & 0xFFFF);
+        if (!counted) {
+            count.gdi =
+                std::max(count.gdi, reinterpret_cast<std::uintptr_t>(brushes.back()) & 0xFFFF);
+            count.user =
+                std::max(count.user, reinterpret_cast<std::uintptr_t>(menus.back()) & 0xFFFF);
+        }
     }
     // Freed last first, so the free slots stand in their old order again: the next handle
     // made takes the slot it would have taken without the count.

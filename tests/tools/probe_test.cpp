@@ -1,5 +1,9 @@
 // The console probe, run as a user runs it.
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "tests/support/process.h"
@@ -18,18 +22,30 @@ std::filesystem::path Probe() {
 #endif
 }
 
+// On Windows the probe writes numbers as the user does: with the user's decimal symbol.
+std::string UserDecimal() {
+#ifdef _WIN32
+    wchar_t symbol[8] = {};
+    char utf8[32] = {};
+    if (::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, symbol, 8) > 0 &&
+        ::WideCharToMultiByte(CP_UTF8, 0, symbol, -1, utf8, sizeof utf8, nullptr, nullptr) > 0) {
+        return utf8;
+    }
+#endif
+    return ".";
+}
+
 TEST(Probe, PrintsOnePollInFiveLines) {
+    const std::string point = UserDecimal();
     TempDir temp;
     const PathString one = ClientWithState(temp, "one", "prog=0.475937\n");
     const PathString three = ClientWithState(temp, "three", "prog=1.000000\n");
     const ProcessOutput run = RunProgram(Probe(), {one, (temp.path() / "absent").native(), three});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(WithoutCarriageReturns(run.out),
-              "menu 1: \"Progress: 47.59%\"\n"
-              "menu 2: -\n"
-              "menu 3: \"Progress: 100.00%\"\n"
-              "tooltip: \"47.59% \\ 100.00%\"\n"
-              "icon: Dish4\n");
+              "menu 1: \"Progress: 47" + point + "59%\"\n" + "menu 2: -\n" +
+                  "menu 3: \"Progress: 100" + point + "00%\"\n" + "tooltip: \"47" + point +
+                  "59% \\ 100" + point + "00%\"\n" + "icon: Dish4\n");
 }
 
 TEST(Probe, AnEmptyArgumentStopsThePoll) {

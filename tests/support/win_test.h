@@ -133,15 +133,17 @@ class HeldReads {
     // Every read has returned or waits at its hold.
     bool Settled() const;
     // Stands in for cancelling a thread's I/O: a held read on that thread returns with no
-    // value, as a cancelled open does; gives whether there was one. A thread in no read at
-    // all counts as a stray cancel.
+    // value, as a cancelled open does; gives whether there was one.
     bool Cancel(DWORD thread) const;
     // From now on a cancel finds no I/O, as under Wine, whose threads wait in Linux.
     void IgnoreCancels() const;
-    int Cancels() const;
-    int StrayCancels() const;
-    // The most reads that waited at their holds at once.
-    int PeakWaiting() const;
+    // Reads cancelled, cancels of a thread at no hold, and the most reads held at once.
+    struct Tally {
+        int cancels = 0;
+        int strays = 0;
+        int peak = 0;
+    };
+    Tally Counted() const;
     // No copy of the reader is left but this one's.
     bool OnlyCopy() const { return state_.use_count() == 1; }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -310,7 +311,8 @@ struct RoundCase {
 };
 
 std::atomic<bool> g_failStarts{false};
-const HeldReads* g_reads = nullptr;
+// The case's reads, where the cancel seam, a plain function, finds them.
+std::unique_ptr<HeldReads> g_reads;
 
 BOOL WINAPI SubmitUnlessFailing(PTP_SIMPLE_CALLBACK callback, void* context,
                                 PTP_CALLBACK_ENVIRON environment) {
@@ -327,7 +329,10 @@ PathString Typed(int n) {
 
 class Rounds : public testing::TestWithParam<RoundCase> {
   protected:
-    void TearDown() override { g_failStarts = false; }
+    void TearDown() override {
+        g_failStarts = false;
+        g_reads.reset();
+    }
 };
 
 TEST_P(Rounds, EveryAnswerIsShown) {
@@ -336,8 +341,8 @@ TEST_P(Rounds, EveryAnswerIsShown) {
     for (int n = 0; n < 20; ++n) {
         held.insert(Typed(n));
     }
-    const HeldReads reads{held};
-    g_reads = &reads;
+    g_reads = std::make_unique<HeldReads>(held);
+    const HeldReads& reads = *g_reads;
     OptionsRig rig;
     Store(rig.registry, L"Path1", L"0.5");
     Store(rig.registry, L"Path2", c.path2);

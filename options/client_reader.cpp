@@ -49,6 +49,12 @@ class Locked {
     SRWLOCK& lock_;
 };
 
+// The threads the pool keeps ready: one for every read out, one per client at the least, less
+// those that retired pools still read on.
+int ThreadsWanted(int out, int retired) {
+    return std::max(out, static_cast<int>(kClientCount)) - retired;
+}
+
 // Lets the lock go for a while within a Locked.
 class Unlocked {
   public:
@@ -88,11 +94,10 @@ struct ClientReader::Shared {
         }
     }
 
-    // A read of the client's folder that is out and still counts.
+    // A read of the client's folder, which is not empty, that is out and still counts.
     bool ReadOut(std::size_t client) const {
         for (const Read& out : reads) {
-            if (out.client == client && !out.cancelled && !out.folder.empty() &&
-                out.folder == clients[client].folder) {
+            if (out.client == client && !out.cancelled && out.folder == clients[client].folder) {
                 return true;
             }
         }
@@ -222,7 +227,7 @@ bool ClientReader::Begin(HWND window, const ClientDirectories& directories) {
     // A pool busy with the ticks keeps the threads it grew for reads that hung, even once they
     // have returned: it is let go then, and a new one takes over.
     if (pool_ != nullptr && out <= static_cast<int>(kClientCount) &&
-        threads_ > std::max(out - retired, static_cast<int>(kClientCount) - retired)) {
+        threads_ > ThreadsWanted(out, retired)) {
         for (Read& read : shared.reads) {
             read.retired = !read.folder.empty();
         }
@@ -254,9 +259,7 @@ bool ClientReader::Begin(HWND window, const ClientDirectories& directories) {
         client.awaited = true;
         ++shared.awaited;
     }
-    // A thread for every read out and one per client at the least, with the threads that
-    // retired pools still read on.
-    const int wanted = std::max(out - retired, static_cast<int>(kClientCount) - retired);
+    const int wanted = ThreadsWanted(out, retired);
     if (pool_ == nullptr && out > retired) {
         pool_ = ::CreateThreadpool(nullptr);
         if (pool_ != nullptr) {
@@ -318,9 +321,6 @@ void ClientReader::Abandon() {
     const Locked locked(shared_->lock);
     shared_->window = nullptr;
     shared_->CloseRound();
-    for (Client& client : shared_->clients) {
-        client.waiting = false;
-    }
 }
 
 }  // namespace vantorel

@@ -103,24 +103,24 @@ problem() {
 
 e2e_setup 1.000000
 dead_root=$(mktemp -d "${TMPDIR:-/tmp}/vantorel-dead.XXXXXX")
-dead="$dead_root/share"
+dead="$dead_root/dead"
 slow="$dead_root/slow"
 typed="$dead_root/typed"
 mkdir "$dead" "$slow" "$typed"
-mount_dead() {
-    "$python" "$here/dead_folder.py" "$dead" "$stall_seconds" >>"$WD_DIR/dead-folder.log" 2>&1 &
-    dead_pid=$!
-}
-mount_dead
-"$python" "$here/dead_folder.py" "$slow" "$slow_seconds" --slow $'prog=1.000000\n' \
-    >"$WD_DIR/slow-folder.log" 2>&1 &
-slow_pid=$!
-"$python" "$here/dead_folder.py" "$typed" "$typed_stall_seconds" >"$WD_DIR/typed-folder.log" 2>&1 &
-typed_pid=$!
 mounted() { grep -qF " $1 " /proc/self/mountinfo; }
-wd_wait 10 mounted "$dead" || fail "the hanging folder did not mount: $(cat "$WD_DIR/dead-folder.log")"
-wd_wait 10 mounted "$slow" || fail "the slow folder did not mount: $(cat "$WD_DIR/slow-folder.log")"
-wd_wait 10 mounted "$typed" || fail "the typed share did not mount: $(cat "$WD_DIR/typed-folder.log")"
+# Mounts the folder NAME under dead_root: mount_folder NAME dead_folder.py's ARGS...; its
+# process is NAME_pid and its log NAME-folder.log.
+mount_folder() {
+    local name=$1
+    shift
+    "$python" "$here/dead_folder.py" "$dead_root/$name" "$@" >>"$WD_DIR/$name-folder.log" 2>&1 &
+    printf -v "${name}_pid" '%s' "$!"
+    wd_wait 10 mounted "$dead_root/$name" ||
+        fail "the $name folder did not mount: $(cat "$WD_DIR/$name-folder.log")"
+}
+mount_folder dead "$stall_seconds"
+mount_folder slow "$slow_seconds" --slow $'prog=1.000000\n'
+mount_folder typed "$typed_stall_seconds"
 mended="$WD_DIR/mended"
 mkdir "$mended"
 printf 'prog=1.000000\n' >"$mended/State.SAH"
@@ -129,9 +129,8 @@ wd_set_meter_settings "$(winepath -w "$client")" 1
 wd_reg "$WD_SETTINGS_KEY" /v Path2 /t REG_SZ /d "$(winepath -w "$dead")"
 wd_reg "$WD_SETTINGS_KEY" /v Path3 /t REG_SZ /d "$(winepath -w "$dead")"
 e2e_start_meter
-started=$SECONDS
 
-# Windows that answer, watched until the thread count is taken.
+# Windows that answer, watched through the typing.
 wine "$prober" answers $((watch_seconds - 5)) >"$WD_DIR/answers.log" 2>&1 &
 prober_pid=$!
 
@@ -252,8 +251,7 @@ fi
 # The dead share is back, as dead as before, and "Exit" comes while a look-up there hangs.
 hung() { [ "$(grep -c ' hangs$' "$WD_DIR/dead-folder.log")" -gt "$1" ]; }
 hangs=$(grep -c ' hangs$' "$WD_DIR/dead-folder.log" || true)
-mount_dead
-wd_wait 10 mounted "$dead" || fail "the hanging folder did not mount again"
+mount_folder dead "$stall_seconds"
 type_into "$path3_id" "$(winepath -w "$dead")"
 wd_wait 10 hung "$hangs" || problem "no look-up hangs in the dead share before Exit"
 

@@ -449,8 +449,6 @@ INSTANTIATE_TEST_SUITE_P(
                   L"0.75",
                   {{Step::IgnoreCancels, nullptr, {}},
                    {Step::Tick, nullptr, {kOne}},
-                   {Step::Type, L"0.8", {}},
-                   {Step::Tick, nullptr, {kOne}},
                    {Step::Typing, nullptr, {kOne, kOne, kOne}, 3},
                    {Step::Type, L"0.25", {}},
                    {Step::Tick, nullptr, {kMended}},

@@ -3,17 +3,24 @@
 // off can hold an open for half a minute, and a window thread waiting on it would answer
 // nothing; a slow share answers after seconds, and what it answers is still worth showing.
 //
-// Each client is one record: the folder its field held at the last tick and the last answer
-// for that folder, which is what it shows. A tick reads each folder anew unless a read of it
-// is still out, so the folder a field holds now is read at once, however many reads of folders
-// it held before still hang; their answers are dropped. A read that hangs holds a thread: the
-// reads out are bounded, and past the bound a new read waits for the first thread to come
-// free. A read of a folder its field no longer holds has its I/O cancelled, which gives an open
-// stuck on a share back at once on Windows.
+// - Each client has a thread of its own, made when it first has a folder to read. A tick wakes
+//   it to read the folder its field holds now, unless it is still reading that folder: no
+//   client's reads hold back another's.
+// - A thread still reading a folder its field no longer holds has its I/O cancelled and is let
+//   go: it ends once its read returns, and its answer is dropped. A new thread reads the folder
+//   the field holds now.
+// - At most kMaxThreads threads read, the clients' own and those let go. While the let-go ones
+//   fill their share, a thread that should go stays, and only its client waits: it reads the
+//   new folder once its read returns, or is let go at a tick once any let-go read has returned.
+// - A cancel is made under the lock, and only while the read is recorded as running: the thread
+//   needs the lock to leave its read, so the cancel reaches that read's I/O and nothing else.
+// - No lock is held across a read: the window thread takes the lock, and never waits on a read.
+// - At exit nothing waits: idle threads end, and the end of the process cancels what the others
+//   still wait on.
 //
 // The window hears WMAPP_CLIENTREAD once the reads a round waits for have answered, and again
-// for an answer that comes after its round was shown. A read that never returns holds only
-// the state it shares with the reader, so the reader and the window may go first.
+// for an answer that comes after its round was shown. A thread holds only the state it shares
+// with the reader, so the reader and the window may go first.
 
 #include <windows.h>
 
@@ -34,18 +41,17 @@ struct Readings {
 
 class ClientReader {
   public:
-    // How a read is handed to the pool: TrySubmitThreadpoolCallback; tests make it fail.
-    using SubmitFunction = BOOL(WINAPI*)(PTP_SIMPLE_CALLBACK, void*, PTP_CALLBACK_ENVIRON);
+    // How a reading thread is made: CreateThread; tests make it fail.
+    using StartFunction = decltype(&::CreateThread);
 
     // How a read that is no longer wanted has its I/O cancelled: CancelThreadIo; gives whether
     // it found I/O to cancel.
     using CancelFunction = bool (*)(DWORD thread);
 
-    // At most this many reads are out at once, each on a thread of its own.
-    static constexpr std::size_t kMaxReadsOut = 16;
+    // Reading threads at most, the clients' own and those let go.
+    static constexpr std::size_t kMaxThreads = 16;
 
-    explicit ClientReader(const ProgressReader& read,
-                          SubmitFunction submit = ::TrySubmitThreadpoolCallback,
+    explicit ClientReader(const ProgressReader& read, StartFunction start = ::CreateThread,
                           CancelFunction cancel = CancelThreadIo);
     ClientReader(const ClientReader&) = delete;
     ClientReader& operator=(const ClientReader&) = delete;
@@ -62,7 +68,8 @@ class ClientReader {
     // What each client shows now; closes the round. Reads still out show the last answer
     // for their folder.
     Readings Take();
-    // The window is going: no more messages; reads still out finish on their own.
+    // The window is going: no more messages, and the threads end, those still reading once
+    // their reads return.
     void Abandon();
 
     // Cancels the synchronous I/O the thread has pending (an open or a read that waits on a
@@ -71,15 +78,12 @@ class ClientReader {
 
   private:
     struct Shared;
-    struct Job;
-    static void CALLBACK Run(PTP_CALLBACK_INSTANCE instance, void* context);
+    struct Thread;
+    static DWORD WINAPI Run(void* context);
 
     std::shared_ptr<Shared> shared_;
-    SubmitFunction submit_;
+    StartFunction start_;
     CancelFunction cancel_;
-    PTP_POOL pool_ = nullptr;
-    TP_CALLBACK_ENVIRON environment_{};
-    int threads_ = 0;  // the pool's minimum
     ClientDirectories directories_;
 };
 

@@ -40,7 +40,7 @@ FrmOptions::FrmOptions(OptionsServices services)
       imlIcons(traySize_),
       tray_(imlIcons, services_.shell),
       rounds_(roundsOwner_, services_.read ? services_.read : ProgressReader(ReadClientProgress),
-              services_.submit, services_.cancel) {}
+              services_.start, services_.cancel) {}
 
 FrmOptions::~FrmOptions() {
     // The end of the window object: its icon goes with it, also if it was never unloaded.

@@ -33,8 +33,8 @@ struct OptionsServices {
     ProgressReader read = ReadClientProgress;
     // The notification area's icon size; TrayIconSize when empty.
     std::function<int()> traySize = {};
-    // Hands a read to the reader's threads; tests make it fail.
-    ClientReader::SubmitFunction submit = ::TrySubmitThreadpoolCallback;
+    // Makes the reader's threads; tests make it fail.
+    ClientReader::StartFunction start = ::CreateThread;
     // Gives back the I/O of a read that is no longer wanted; tests watch it.
     ClientReader::CancelFunction cancel = ClientReader::CancelThreadIo;
 };

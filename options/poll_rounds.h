@@ -44,9 +44,9 @@ class PollRounds {
     };
 
     PollRounds(Owner& owner, const ProgressReader& read,
-               ClientReader::SubmitFunction submit = ::TrySubmitThreadpoolCallback,
+               ClientReader::StartFunction start = ::CreateThread,
                ClientReader::CancelFunction cancel = ClientReader::CancelThreadIo)
-        : owner_(owner), reader_(read, submit, cancel) {}
+        : owner_(owner), reader_(read, start, cancel) {}
 
     // Answers and the wait's timer go to this window, which has been made.
     void Attach(HWND window) { window_ = window; }

@@ -92,15 +92,15 @@ void EndWhileAReadHangs(const HeldReads& reads) {
 
 TEST(Leaks, AMeterGoneWhileAReadHangsLeaksNothingOnceTheReadReturns) {
     {
-        // The pool's threads and the window class come before the first probe.
+        // The window class comes before the first probe.
         const HeldReads first({L"0.5"});
         EndWhileAReadHangs(first);
         first.Release();
         PumpUntil([&] { return first.OnlyCopy(); });
     }
     const HeldReads reads({L"0.5"});
-    // Threads and events are kernel objects. Counted, not probed: the slots a meter frees
-    // come back in another order each time.
+    // Threads are kernel objects. Counted, not probed: the slots a meter frees come back in
+    // another order each time.
     const std::uintptr_t kernel = CountHandlesInUse().kernel;
     const int windows = CountThreadWindows();
 
@@ -109,7 +109,7 @@ TEST(Leaks, AMeterGoneWhileAReadHangsLeaksNothingOnceTheReadReturns) {
     EXPECT_FALSE(reads.OnlyCopy()) << "the hung read still holds its slot";
     reads.Release();
     EXPECT_TRUE(PumpUntil([&] { return reads.OnlyCopy(); })) << "the slot goes with the read";
-    // The pool's threads end a moment after their last read has let go of its slot.
+    // The reading thread ends a moment after its read has let go of its slot.
     PumpUntil([&] { return CountHandlesInUse().kernel == kernel; }, 5000);
     EXPECT_EQ(CountHandlesInUse().kernel, kernel);
     EXPECT_EQ(CountThreadWindows(), windows);

@@ -293,12 +293,16 @@ TEST_F(SlowReads, TheWindowAnswersAndExitsWhileAReadHangs) {
 // "0.75", "0.8" and of the folders a Typing step types hang until a step lets them through.
 // The timer's own ticks are stopped: the steps tick.
 struct Step {
-    // Typing: `count` folders that hang typed one a tick, as the half-typed texts of a dead
-    // share are; IgnoreCancels: a cancel finds no I/O from now on, as under Wine.
-    enum Kind { Tick, Pass, Release, Type, Typing, FailStarts, IgnoreCancels } kind;
-    const wchar_t* text;  // Pass: whose read answers; Type: the new text of Path 2
+    // Tick: `count` ticks, each shown before the next, or one; Typing: the same, each after a
+    // folder that hangs is typed, as the half-typed texts of a dead share are; FailStarts: the
+    // next `count` threads are not made; IgnoreCancels: a cancel finds no I/O from now on, as
+    // under Wine; Answer: the folder's reads give `value`; Count: the reads of the folder, or
+    // with none the threads that read, are `count` so far.
+    enum Kind { Tick, Pass, Release, Type, Typing, FailStarts, IgnoreCancels, Answer, Count } kind;
+    const wchar_t* text;  // Pass: whose read answers; Type: the new text of Path `count` or 2
     std::vector<std::string> tips;
     int count = 0;
+    double value = 0;
 };
 
 struct RoundCase {
@@ -310,13 +314,14 @@ struct RoundCase {
     int peak = 0;     // the most hung reads out at once, when the case reaches the bound
 };
 
-std::atomic<bool> g_failStarts{false};
+std::atomic<int> g_failStarts{0};
 // The case's reads, where the cancel seam, a plain function, finds them.
 std::unique_ptr<HeldReads> g_reads;
 
-BOOL WINAPI SubmitUnlessFailing(PTP_SIMPLE_CALLBACK callback, void* context,
-                                PTP_CALLBACK_ENVIRON environment) {
-    return !g_failStarts && ::TrySubmitThreadpoolCallback(callback, context, environment);
+HANDLE WINAPI StartUnlessFailing(SECURITY_ATTRIBUTES* security, SIZE_T stack,
+                                 LPTHREAD_START_ROUTINE run, void* context, DWORD flags,
+                                 DWORD* id) {
+    return g_failStarts-- > 0 ? nullptr : ::CreateThread(security, stack, run, context, flags, id);
 }
 
 bool CancelHeld(DWORD thread) {
@@ -330,7 +335,7 @@ PathString Typed(int n) {
 class Rounds : public testing::TestWithParam<RoundCase> {
   protected:
     void TearDown() override {
-        g_failStarts = false;
+        g_failStarts = 0;
         g_reads.reset();
     }
 };
@@ -348,7 +353,7 @@ TEST_P(Rounds, EveryAnswerIsShown) {
     Store(rig.registry, L"Path2", c.path2);
     Store(rig.registry, L"Interval", c.interval);
     OptionsServices services = rig.Services(reads.Reader());
-    services.submit = SubmitUnlessFailing;
+    services.start = StartUnlessFailing;
     services.cancel = CancelHeld;
     FrmOptions frm(services);
     frm.Start();
@@ -361,7 +366,18 @@ TEST_P(Rounds, EveryAnswerIsShown) {
         const std::size_t before = rig.shell.calls.size();
         switch (step.kind) {
             case Step::Tick:
-                tick();
+            case Step::Typing:
+                for (int k = 0; k < std::max(step.count, 1); ++k) {
+                    if (step.kind == Step::Typing) {
+                        ::SetWindowTextW(frm.Paths()[1].hwnd(), Typed(typed++).c_str());
+                    }
+                    const std::size_t calls = rig.shell.calls.size();
+                    tick();
+                    if (step.count > 0) {
+                        PumpUntil(
+                            [&] { return reads.Settled() && rig.shell.calls.size() > calls; });
+                    }
+                }
                 break;
             case Step::Pass:
                 reads.Pass(step.text);
@@ -369,22 +385,23 @@ TEST_P(Rounds, EveryAnswerIsShown) {
             case Step::Release:
                 reads.Release();
                 break;
-            case Step::Typing:
-                for (int k = 0; k < step.count; ++k) {
-                    ::SetWindowTextW(frm.Paths()[1].hwnd(), Typed(typed++).c_str());
-                    const std::size_t calls = rig.shell.calls.size();
-                    tick();
-                    PumpUntil([&] { return reads.Settled() && rig.shell.calls.size() > calls; });
-                }
-                break;
             case Step::Type:
-                ::SetWindowTextW(frm.Paths()[1].hwnd(), step.text);
+                ::SetWindowTextW(frm.Paths()[step.count == 3 ? 2 : 1].hwnd(), step.text);
                 continue;
             case Step::FailStarts:
-                g_failStarts = true;
+                g_failStarts = step.count;
                 continue;
             case Step::IgnoreCancels:
                 reads.IgnoreCancels();
+                continue;
+            case Step::Answer:
+                reads.Answer(step.text, step.value);
+                continue;
+            case Step::Count:
+                EXPECT_EQ(step.text != nullptr ? reads.Calls(step.text)
+                                               : static_cast<int>(reads.Counted().threads.size()),
+                          step.count)
+                    << "step " << n + 1;
                 continue;
         }
         PumpUntil(
@@ -399,7 +416,7 @@ TEST_P(Rounds, EveryAnswerIsShown) {
     const HeldReads::Tally tally = reads.Counted();
     EXPECT_EQ(tally.cancels, c.cancels);
     EXPECT_EQ(tally.strays, 0) << "a read that has returned is never cancelled";
-    EXPECT_LE(tally.peak, static_cast<int>(ClientReader::kMaxReadsOut));
+    EXPECT_LE(tally.peak, static_cast<int>(ClientReader::kMaxThreads));
     EXPECT_TRUE(c.peak == 0 || tally.peak == c.peak) << tally.peak;
     reads.Release();
     PumpUntil([&] { return reads.Settled(); });
@@ -408,6 +425,7 @@ TEST_P(Rounds, EveryAnswerIsShown) {
 const std::string kOne = "50.00%";
 const std::string kBoth = "50.00% \\ 75.00%";
 const std::string kMended = "50.00% \\ 25.00%";
+const std::string kAll = kMended + " \\ 30.00%";
 
 INSTANTIATE_TEST_SUITE_P(
     Reads, Rounds,
@@ -432,16 +450,19 @@ INSTANTIATE_TEST_SUITE_P(
                    {Step::Tick, nullptr, {}},
                    {Step::Tick, nullptr, {kBoth}},
                    {Step::Pass, L"0.75", {kBoth}}}},
-        // A folder typed over a hung one is read at the next tick; the old answer is dropped.
+        // A folder typed over a hung one is read at the next tick, and while the hung read
+        // lasts it costs one thread, and no tick makes another; the old answer is dropped.
         RoundCase{"MendedWhileTheOldReadHangs",
                   L"5",
                   L"0.75",
                   {{Step::IgnoreCancels, nullptr, {}},
-                   {Step::Tick, nullptr, {kOne}},
+                   {Step::Type, L"0.3", {}, 3},
+                   {Step::Tick, nullptr, {"50.00% \\ 30.00%"}},
                    {Step::Type, L"0.25", {}},
-                   {Step::Tick, nullptr, {kMended}},
+                   {Step::Tick, nullptr, std::vector<std::string>(8, kAll), 8},
+                   {Step::Count, nullptr, {}, 4},
                    {Step::Pass, L"0.75", {}},
-                   {Step::Tick, nullptr, {kMended}}}},
+                   {Step::Tick, nullptr, {kAll}}}},
         // Folders typed over hung ones, where a cancel gives nothing back: the folder the
         // field holds now is read at the next tick, and the hung answers are dropped.
         RoundCase{"HalfTypedFoldersHangThenTheRightOneIsTyped",
@@ -468,28 +489,31 @@ INSTANTIATE_TEST_SUITE_P(
                    {Step::Type, L"0.3", {}},
                    {Step::Tick, nullptr, {"50.00% \\ 30.00%"}}},
                   2},
-        // Sixteen hung reads take every thread: a new read waits for the first to come free,
-        // and past sixteen none starts.
-        RoundCase{"ReadsOutStayBounded",
+        // Threads let go while they hang fill their share: then only the client whose thread
+        // should go waits, until a let-go read returns. The other is read at every tick, and
+        // its new value shows at the next.
+        RoundCase{"LetGoThreadsStayBoundedAndHoldNoOtherClientBack",
                   L"5",
                   L"0.75",
                   {{Step::IgnoreCancels, nullptr, {}},
                    {Step::Tick, nullptr, {kOne}},
-                   {Step::Typing, nullptr, std::vector<std::string>(14, kOne), 14},
+                   {Step::Typing, nullptr, std::vector<std::string>(17, kOne), 17},
+                   {Step::Answer, L"0.5", {}, 0, 0.6},
+                   {Step::Typing, nullptr, std::vector<std::string>(3, "60.00%"), 3},
                    {Step::Type, L"0.25", {}},
-                   {Step::Tick, nullptr, {kMended}},
-                   {Step::Typing, nullptr, {kOne}, 1},
-                   {Step::Type, L"0.3", {}},
-                   {Step::Tick, nullptr, {kOne}}},
+                   {Step::Tick, nullptr, {"60.00%"}},
+                   {Step::Pass, L"0.75", {}},
+                   {Step::Tick, nullptr, {"60.00% \\ 25.00%"}},
+                   {Step::Count, L"0.5", {}, 23}},
                   0,
-                  16},
-        // A read that cannot start has no value, not what an earlier read left.
+                  14},
+        // A thread that cannot be made reads nothing, and is tried again at the next tick.
         RoundCase{"FailedStartHasNoValue",
                   L"5",
                   L"0.25",
-                  {{Step::Tick, nullptr, {kMended}},
-                   {Step::FailStarts, nullptr, {}},
-                   {Step::Tick, nullptr, {""}}}}),
+                  {{Step::FailStarts, nullptr, {}, 1},
+                   {Step::Tick, nullptr, {" \\ 25.00%"}},
+                   {Step::Tick, nullptr, {kMended}}}}),
     CaseName());
 
 // The real cancel, on a read that waits on a pipe as an open waits on a dead share.

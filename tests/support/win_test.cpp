@@ -263,6 +263,7 @@ struct HeldReads::State {
     bool released = false;
     std::map<PathString, int> passes;  // held reads of a folder let through one at a time
     std::map<PathString, int> calls;
+    std::map<PathString, double> values;
     int waiting = 0;
     std::atomic<int> returned{0};
     std::map<DWORD, bool> cancelled;  // threads at a hold, and whether they were cancelled
@@ -277,10 +278,12 @@ HeldReads::HeldReads(std::set<PathString> held) : state_(std::make_shared<State>
 ProgressReader HeldReads::Reader() const {
     return [state = state_](const PathString& directory) -> std::optional<double> {
         const DWORD thread = ::GetCurrentThreadId();
-        bool cancelled = false;
+        std::optional<double> value;
         {
             const State::Locked locked(*state);
             ++state->calls[directory];
+            state->tally.threads.insert(thread);
+            bool cancelled = false;
             if (state->held.count(directory) != 0) {
                 state->tally.peak = std::max(state->tally.peak, ++state->waiting);
                 state->cancelled[thread] = false;
@@ -297,9 +300,13 @@ ProgressReader HeldReads::Reader() const {
                 state->cancelled.erase(thread);
                 --state->waiting;
             }
+            const auto answer = state->values.find(directory);
+            if (!cancelled) {
+                value = answer != state->values.end() ? answer->second : std::stod(directory);
+            }
         }
         ++state->returned;
-        return cancelled ? std::nullopt : std::optional<double>(std::stod(directory));
+        return value;
     };
 }
 
@@ -317,6 +324,11 @@ void HeldReads::Pass(const PathString& directory) const {
         ++state_->passes[directory];
     }
     ::WakeAllConditionVariable(&state_->changed);
+}
+
+void HeldReads::Answer(const PathString& directory, double value) const {
+    const State::Locked locked(*state_);
+    state_->values[directory] = value;
 }
 
 int HeldReads::Calls(const PathString& directory) const {

@@ -128,6 +128,8 @@ class HeldReads {
     void Release() const;
     // Lets one held read of the directory through, now or when it comes.
     void Pass(const PathString& directory) const;
+    // From now on the directory's reads give this value instead of the one it names.
+    void Answer(const PathString& directory, double value) const;
     int Calls(const PathString& directory) const;
     int Returned() const;
     // Every read has returned or waits at its hold.
@@ -137,11 +139,13 @@ class HeldReads {
     bool Cancel(DWORD thread) const;
     // From now on a cancel finds no I/O, as under Wine, whose threads wait in Linux.
     void IgnoreCancels() const;
-    // Reads cancelled, cancels of a thread at no hold, and the most reads held at once.
+    // Reads cancelled, cancels of a thread at no hold, the most reads held at once, and the
+    // threads that read.
     struct Tally {
         int cancels = 0;
         int strays = 0;
         int peak = 0;
+        std::set<DWORD> threads;
     };
     Tally Counted() const;
     // No copy of the reader is left but this one's.

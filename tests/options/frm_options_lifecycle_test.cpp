@@ -516,6 +516,26 @@ INSTANTIATE_TEST_SUITE_P(
                    {Step::Tick, nullptr, {kMended}}}}),
     CaseName());
 
+// A message that could not be posted (a full queue, a window gone) is not on its way: the next
+// answer is told.
+TEST(ClientReaderPost, AFailedPostDoesNotSilenceTheNextAnswer) {
+    const HeldReads reads({});
+    ClientReader reader(reads.Reader());
+    const HWND gone = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        nullptr, nullptr);
+    const HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          nullptr, nullptr);
+    ::DestroyWindow(gone);
+    const ClientDirectories folders{L"0.5"};
+    EXPECT_FALSE(reader.Begin(gone, folders));
+    PumpUntil([&] { return reads.Returned() == 1; });
+    PumpUntil([] { return false; }, 100);  // its answer told, or not
+    const MessageWatch watch(window);
+    EXPECT_FALSE(reader.Begin(window, folders));
+    EXPECT_TRUE(PumpUntil([&] { return watch.Saw(WMAPP_CLIENTREAD); }));
+    ::DestroyWindow(window);
+}
+
 // The real cancel, on a read that waits on a pipe as an open waits on a dead share.
 TEST(CancelThreadIo, GivesBackAReadThatWaitsAndFindsNothingElse) {
     HANDLE readEnd = nullptr;

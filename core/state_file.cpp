@@ -23,7 +23,11 @@ PathString StateFilePath(const PathString& directory) {
     const bool quoted =
         directory.size() > 2 && directory.front() == kQuote && directory.back() == kQuote;
     PathString path(directory.data() + (quoted ? 1 : 0), directory.size() - (quoted ? 2 : 0));
-    path += kPathSeparator;
+    // Under "\\?\" the name goes to the file system as it is, and a second separator after a
+    // closing one would name an empty folder. Elsewhere the two are read as one.
+    if (!path.starts_with(VANTOREL_PATH("\\\\?\\")) || !path.ends_with(kPathSeparator)) {
+        path += kPathSeparator;
+    }
     path += kStateFileName;
     return path;
 }

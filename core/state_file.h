@@ -16,6 +16,7 @@ inline constexpr std::size_t kStateReadLimit = std::size_t{64} * 1024;
 
 // The directory text as typed, the platform's separator, then the file name. A text that
 // begins and ends with a double quote, with something between, is read as what lies between.
+// A "\\?\" directory that ends in the separator gets no second one.
 PathString StateFilePath(const PathString& directory);
 
 // The first delimited field of the text: leading blanks skipped; a field that opens with a

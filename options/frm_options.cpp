@@ -111,10 +111,17 @@ void FrmOptions::CreateControls() {
         ::SendMessageW(field.hwnd(), EM_SETLIMITTEXT, 0, 0);
     }
     ::SendMessageW(txtUpdate.hwnd(), EM_SETLIMITTEXT, 0, 0);
-    // The spin control keeps no number of its own: it works from the field's text.
+    // Before the spin control subclasses its buddy, so that ours is removed last.
+    ::SetWindowLongPtrW(txtUpdate.hwnd(), GWLP_USERDATA,
+                        ::SetWindowLongPtrW(txtUpdate.hwnd(), GWLP_WNDPROC,
+                                            reinterpret_cast<LONG_PTR>(txtUpdate_Procedure)));
+    // The spin control keeps no number of its own: it works from the field's text. Its
+    // position stays in the middle of the range, so that neither arrow is ever at an end.
     ::SendMessageW(UpDown1.hwnd(), UDM_SETBUDDY, reinterpret_cast<WPARAM>(txtUpdate.hwnd()), 0);
     ::SendMessageW(UpDown1.hwnd(), UDM_SETRANGE32, static_cast<WPARAM>(kMinInterval),
                    static_cast<LPARAM>(kMaxInterval));
+    ::SendMessageW(UpDown1.hwnd(), UDM_SETPOS32, 0,
+                   static_cast<LPARAM>((kMinInterval + kMaxInterval) / 2));
     rounds_.Attach(self);
     tmrCheck.Start(self);
 }
@@ -175,8 +182,11 @@ void FrmOptions::BeforeControls() {
     // The load's first step, taken before the thirteen controls are made: the icon is the
     // meter's face, and it is there before any setting is read.
     tray_.Fill(hwnd());
-    // Run as administrator, the meter would not hear Explorer's restart otherwise.
-    ::ChangeWindowMessageFilterEx(hwnd(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
+    // Run as administrator, the meter would not hear Explorer's restart, nor a click on its
+    // icon, otherwise: Explorer runs at a lower integrity level.
+    for (const UINT message : {taskbarCreated_, WMAPP_NOTIFYCALLBACK}) {
+        ::ChangeWindowMessageFilterEx(hwnd(), message, MSGFLT_ALLOW, nullptr);
+    }
     tray_.SetTrayPicture("Dish0");
     tray_.SetTrayTip("0%");
     tray_.Add();
@@ -262,7 +272,11 @@ void FrmOptions::TrayCallback(LPARAM lParam) {
         case TrayAction::PopupMenu: {
             POINT at{};
             ::GetCursorPos(&at);
-            mnuPopup.Popup(hwnd(), at);
+            // A keyboard user who cancels the menu is given back their place in the
+            // notification area; one who clicked elsewhere keeps what they clicked.
+            if (mnuPopup.Popup(hwnd(), at) && ::GetForegroundWindow() == hwnd()) {
+                tray_.NotifyTray(NIM_SETFOCUS);
+            }
             break;
         }
         case TrayAction::None:
@@ -277,6 +291,21 @@ void FrmOptions::txtUpdate_Validate() {
     if (IntervalValue(txtUpdate) > kMaxInterval) {
         txtUpdate.SetText(L"60");
     }
+}
+
+LRESULT CALLBACK FrmOptions::txtUpdate_Procedure(HWND field, UINT message, WPARAM wParam,
+                                                 LPARAM lParam) {
+    const auto edit = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(field, GWLP_USERDATA));
+    const LRESULT result = ::CallWindowProcW(edit, field, message, wParam, lParam);
+    // Only the field is told where the focus goes. The range rule runs when it moves on within
+    // this window, not when the user turns to another program.
+    const HWND window = ::GetParent(field);
+    auto* self = static_cast<FrmOptions*>(FromHandle(window));
+    if (message == WM_KILLFOCUS && self != nullptr &&
+        ::IsChild(window, reinterpret_cast<HWND>(wParam))) {
+        self->txtUpdate_Validate();
+    }
+    return result;
 }
 
 void FrmOptions::cmdOK_Click() {
@@ -395,11 +424,6 @@ LRESULT FrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     default:
                         break;
                 }
-            }
-            // The range rule runs when the focus moves on within this window, not when the
-            // user turns to another program.
-            if (id == kUpdateId && code == EN_KILLFOCUS && ::IsChild(hwnd(), ::GetFocus())) {
-                txtUpdate_Validate();
             }
             break;
         }

@@ -106,6 +106,9 @@ class FrmOptions : public Window {
     void cmdAbout_Click();
     void mnuOptions_Click();
     void UpDown1_Delta(int delta);
+    // The interval field's own messages, before the edit control's: where its focus goes.
+    static LRESULT CALLBACK txtUpdate_Procedure(HWND field, UINT message, WPARAM wParam,
+                                                LPARAM lParam);
     std::wstring DecimalHint() const;
 
     int TraySize() const;

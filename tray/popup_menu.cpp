@@ -1,6 +1,22 @@
 #include "tray/popup_menu.h"
 
 namespace vantorel {
+namespace {
+
+bool g_escaped = false;
+
+// Sees each message of the menu's loop before the menu does: the last key or button pressed
+// tells whether Escape closed it.
+LRESULT CALLBACK WatchMenuInput(int code, WPARAM wParam, LPARAM lParam) {
+    const auto& message = *reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_MENU && (message.message == WM_KEYDOWN || (message.message >= WM_LBUTTONDOWN &&
+                                                                message.message <= WM_MOUSELAST))) {
+        g_escaped = message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
 
 PopupMenu::PopupMenu() : menu_(::CreatePopupMenu()) {
     // Design captions: the third line has no trailing blank.
@@ -31,12 +47,19 @@ std::wstring PopupMenu::ProgressCaption(std::size_t index) const {
     return std::wstring(buffer, static_cast<std::size_t>(length > 0 ? length : 0));
 }
 
-void PopupMenu::Popup(HWND owner, POINT at) const {
+bool PopupMenu::Popup(HWND owner, POINT at) const {
     // The menu only closes on a click elsewhere when its owner is the foreground window, and
     // a message after it lets the shell see that it has gone.
     ::SetForegroundWindow(owner);
+    g_escaped = false;
+    const HHOOK hook =
+        ::SetWindowsHookExW(WH_MSGFILTER, WatchMenuInput, nullptr, ::GetCurrentThreadId());
     ::TrackPopupMenuEx(menu_.get(), 0, at.x, at.y, owner, nullptr);
+    if (hook != nullptr) {
+        ::UnhookWindowsHookEx(hook);
+    }
     ::PostMessageW(owner, WM_NULL, 0, 0);
+    return g_escaped;
 }
 
 }  // namespace vantorel

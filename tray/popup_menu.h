@@ -26,8 +26,8 @@ class PopupMenu {
     std::wstring ProgressCaption(std::size_t index) const;
 
     // Pops the menu up with its left edge at the point; a chosen item reaches the owner as
-    // WM_COMMAND.
-    void Popup(HWND owner, POINT at) const;
+    // WM_COMMAND. Gives whether the Escape key closed it.
+    bool Popup(HWND owner, POINT at) const;
 
   private:
     UniqueMenu menu_;

@@ -186,11 +186,16 @@ void Window::FitClient(const Frame& frame, UINT dpi) {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Window::Place(const Frame& frame, UINT dpi) {
+SIZE Window::FrameSize(const Frame& frame, UINT dpi) {
     RECT bounds{0, 0, TwipsToPixels(frame.clientWidthTwips, dpi),
                 TwipsToPixels(frame.clientHeightTwips, dpi)};
     AdjustFrameForDpi(bounds, kFrameStyle, kFrameExStyle, dpi);
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
+    return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
+}
+
+void Window::Place(const Frame& frame, UINT dpi) {
+    const SIZE size = FrameSize(frame, dpi);
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The frame the system really drew decides: its borders need not follow the DPI asked for.
     FitClient(frame, dpi);
@@ -226,9 +231,9 @@ void Window::ShowModeless() {
 
 BOOL CALLBACK Window::CollectEnabledWindow(HWND hwnd, LPARAM self) {
     auto* modal = reinterpret_cast<Window*>(self);
-    // The modal window's own popups, such as its tooltips, stay usable with it.
-    if (hwnd != modal->hwnd_ && ::GetWindow(hwnd, GW_OWNER) != modal->hwnd_ &&
-        ::IsWindowEnabled(hwnd)) {
+    // Only the program's own: the thread also has windows it did not make, such as the input
+    // method's, and the modal window's popups, such as its tooltips, stay usable with it.
+    if (hwnd != modal->hwnd_ && IsProgramWindow(hwnd) && ::IsWindowEnabled(hwnd)) {
         modal->disabledByModal_.push_back(hwnd);
     }
     return TRUE;
@@ -394,6 +399,11 @@ LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 MarkDefaultButton(reinterpret_cast<HWND>(lParam));
             }
             break;
+        case kGetDpiScaledSize:
+            // Asked before a DPI change (Windows 10 1703 and later): the rectangle that
+            // WM_DPICHANGED then suggests has this size, and the window moves once.
+            *reinterpret_cast<SIZE*>(lParam) = FrameSize(Describe(), static_cast<UINT>(wParam));
+            return TRUE;
         case WM_DPICHANGED: {
             // The system's rectangle in one move, then the layout for the new DPI.
             const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
@@ -403,7 +413,8 @@ LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             const UINT dpi = HIWORD(wParam);
             Layout(dpi);
             // A frame drawn otherwise than the rectangle assumed (no scaled borders, as on
-            // Windows 8.1) still gets its client area of the twips.
+            // Windows 8.1, or a system that did not ask the size first) still gets its client
+            // area of the twips.
             FitClient(Describe(), dpi);
             return 0;
         }
@@ -429,7 +440,7 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
             ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         }
     }
-    auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    Window* self = FromHandle(hwnd);
     if (self == nullptr) {
         // The hidden owner refuses a close request from outside: gone, it would take the
         // windows it owns with it past their own close rule. They hear the request themselves.
@@ -463,9 +474,7 @@ void DispatchWindowMessage(MSG& message) {
         // where Enter will go.
         const bool key = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
         // The key may have closed the window: its handle then holds no object any more.
-        auto* window = key && ::IsWindow(root)
-                           ? reinterpret_cast<Window*>(::GetWindowLongPtrW(root, GWLP_USERDATA))
-                           : nullptr;
+        Window* window = key && ::IsWindow(root) ? Window::FromHandle(root) : nullptr;
         if (window != nullptr) {
             window->MarkDefaultButton(::GetFocus());
         }
@@ -487,10 +496,10 @@ bool LoadCommonControls() {
         return false;
     }
     // A function pointer of any type goes through void (*)() to another.
-    const auto init = reinterpret_cast<decltype(&::InitCommonControlsEx)>(
-        reinterpret_cast<void (*)()>(found));
-    const INITCOMMONCONTROLSEX controls{
-        sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+    const auto init =
+        reinterpret_cast<decltype(&::InitCommonControlsEx)>(reinterpret_cast<void (*)()>(found));
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                        ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
     loaded = init(&controls) != FALSE;
     return loaded;
 }

@@ -14,6 +14,9 @@
 
 namespace vantorel {
 
+// WM_GETDPISCALEDSIZE, which the headers for Windows 7 do not name.
+inline constexpr UINT kGetDpiScaledSize = 0x02E4;
+
 enum class CloseReason {
     User = 0,     // close box, system menu, Alt+F4
     Program = 1,  // the program's own unload
@@ -121,6 +124,10 @@ class Window {
     virtual int DefaultButtonId() const { return 0; }
     virtual void OnEscape() {}
 
+    // The object of a window of the program, or none once it has gone.
+    static Window* FromHandle(HWND hwnd) {
+        return reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
     // A control of this window with the given id (or none).
     HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
 
@@ -138,6 +145,8 @@ class Window {
     friend void DispatchWindowMessage(MSG& message);
     // The rectangle the window is centred on: its visible owner's, or else the screen.
     static RECT CentringArea(const Frame& frame, HWND owner);
+    // The window's size for the frame's client area at the DPI.
+    static SIZE FrameSize(const Frame& frame, UINT dpi);
     // Sizes the window for the frame's client area at the DPI, and centres it.
     void Place(const Frame& frame, UINT dpi);
     // Corrects the window's size where its client area is not the frame's at the DPI.

@@ -128,9 +128,13 @@ TEST_F(AboutWindow, OneObjectForTheRunLoadedAfreshAtEveryOpening) {
 TEST_F(AboutWindow, TheOptionsWindowWaitsAndTheTimerTicksMeanwhile) {
     const std::size_t callsBefore = rig.shell.calls.size();
     std::size_t callsDuring = 0;
+    // A window of the thread that the program did not make, as the input method's.
+    const UniqueWindow foreign(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                                 nullptr, nullptr, nullptr));
     OpenAbout(
         [&](FrmAbout& about) {
             EXPECT_FALSE(::IsWindowEnabled(frm.hwnd())) << "the options window takes no input";
+            EXPECT_TRUE(::IsWindowEnabled(foreign.get())) << "not the program's to disable";
             EXPECT_EQ(::GetWindow(about.hwnd(), GW_OWNER), frm.hwnd());
             callsDuring = rig.shell.calls.size();
         },

@@ -813,6 +813,18 @@ TEST_F(Lifecycle, TheMenuShowsTheLatestCaptionsAndItsCommandsWork) {
     PumpUntil([&] { return frm.IsShown(); }, 2000);
     EXPECT_EQ(captionSeen, L"Progress: 25.00%");
     EXPECT_TRUE(frm.IsShown());
+    EXPECT_EQ(rig.shell.Last().message, NIM_MODIFY) << "a chosen item keeps the focus it gave";
+
+    // Escape gives the keyboard user their place in the notification area back.
+    RunSoon([] {
+        ::keybd_event(VK_ESCAPE, 0, 0, 0);
+        ::keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+    });
+    RunSoon([] { ::EndMenu(); }, 1000);
+    TrayMouse(frm, WM_RBUTTONDOWN);
+    EXPECT_EQ(rig.shell.Last().message, NIM_SETFOCUS);
+    EXPECT_EQ(rig.shell.Last().record.hWnd, frm.hwnd());
+    EXPECT_EQ(rig.shell.Last().record.uID, kTrayIconId);
 }
 
 }  // namespace

@@ -518,8 +518,19 @@ TEST_P(LaterFunctionsTable, TheTrayPictureCaptionIconsAndWindowFollowTheDpi) {
         return IconWidth(reinterpret_cast<HICON>(::SendMessageW(frm.hwnd(), WM_GETICON, which, 0)));
     };
     for (const UINT dpi : {systemDpi, 144U, 192U, 120U}) {
+        SIZE asked{};
+        EXPECT_TRUE(
+            ::SendMessageW(frm.hwnd(), kGetDpiScaledSize, dpi, reinterpret_cast<LPARAM>(&asked)));
         if (dpi != systemDpi) {
             SendDpiChanged(frm.hwnd(), dpi);
+        }
+        // The size asked for first is the one the change leaves. A change sent by hand does
+        // not draw the frame anew, so only the frame of the system DPI is the one drawn.
+        RECT placed{};
+        ::GetWindowRect(frm.hwnd(), &placed);
+        if (GetParam().missing || dpi == systemDpi) {
+            EXPECT_EQ(placed.right - placed.left, asked.cx) << dpi;
+            EXPECT_EQ(placed.bottom - placed.top, asked.cy) << dpi;
         }
         EXPECT_EQ(icon(ICON_SMALL), system.getSystemMetricsForDpi(SM_CXSMICON, dpi)) << dpi;
         EXPECT_EQ(icon(ICON_BIG), system.getSystemMetricsForDpi(SM_CXICON, dpi)) << dpi;

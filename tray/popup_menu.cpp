@@ -5,13 +5,12 @@ namespace {
 
 bool g_escaped = false;
 
-// Sees each message of the menu's loop before the menu does: the last key or button pressed
-// tells whether Escape closed it.
+// Sees each message of the menu's loop before the menu does. The menu has no submenu, so
+// Escape closes it.
 LRESULT CALLBACK WatchMenuInput(int code, WPARAM wParam, LPARAM lParam) {
     const auto& message = *reinterpret_cast<const MSG*>(lParam);
-    if (code == MSGF_MENU && (message.message == WM_KEYDOWN || (message.message >= WM_LBUTTONDOWN &&
-                                                                message.message <= WM_MOUSELAST))) {
-        g_escaped = message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE;
+    if (code == MSGF_MENU && message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
+        g_escaped = true;
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }

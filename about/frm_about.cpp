@@ -25,12 +25,10 @@ std::wstring JoinLines(std::initializer_list<const wchar_t*> lines) {
 }
 
 // The instructions box is read-only but multi-line, and a multi-line edit keeps Enter and
-// Escape for itself; here they belong to the window ("OK"). The edit's own procedure is kept
-// in the box's user data.
+// Escape for itself; here they belong to the window ("OK").
 LRESULT CALLBACK InstructionsProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto edit = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_GETDLGCODE) {
-        LRESULT code = ::CallWindowProcW(edit, hwnd, message, wParam, lParam);
+        LRESULT code = Control::CallOwnProcedure(hwnd, message, wParam, lParam);
         code &= ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
         if (lParam != 0) {
             const MSG* pending = reinterpret_cast<const MSG*>(lParam);
@@ -41,7 +39,7 @@ LRESULT CALLBACK InstructionsProcedure(HWND hwnd, UINT message, WPARAM wParam, L
         }
         return code;
     }
-    return ::CallWindowProcW(edit, hwnd, message, wParam, lParam);
+    return Control::CallOwnProcedure(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
@@ -116,10 +114,7 @@ void FrmAbout::CreateControls() {
     Image2.Create(self, WC_STATICW, nullptr, SS_OWNERDRAW, 0, kDishId, {120, 120, 480, 480});
     Image1.Create(self, WC_STATICW, nullptr, SS_OWNERDRAW | SS_NOTIFY, 0, kBadgeId,
                   {120, 720, 480, 480});
-    const HWND box = txtInstructions.hwnd();
-    ::SetWindowLongPtrW(box, GWLP_USERDATA,
-                        ::SetWindowLongPtrW(box, GWLP_WNDPROC,
-                                            reinterpret_cast<LONG_PTR>(InstructionsProcedure)));
+    txtInstructions.Subclass(InstructionsProcedure);
 
     badgeTip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                   WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,

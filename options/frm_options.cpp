@@ -112,9 +112,7 @@ void FrmOptions::CreateControls() {
     }
     ::SendMessageW(txtUpdate.hwnd(), EM_SETLIMITTEXT, 0, 0);
     // Before the spin control subclasses its buddy, so that ours is removed last.
-    ::SetWindowLongPtrW(txtUpdate.hwnd(), GWLP_USERDATA,
-                        ::SetWindowLongPtrW(txtUpdate.hwnd(), GWLP_WNDPROC,
-                                            reinterpret_cast<LONG_PTR>(txtUpdate_Procedure)));
+    txtUpdate.Subclass(txtUpdate_Procedure);
     // The spin control keeps no number of its own: it works from the field's text. Its
     // position stays in the middle of the range, so that neither arrow is ever at an end.
     ::SendMessageW(UpDown1.hwnd(), UDM_SETBUDDY, reinterpret_cast<WPARAM>(txtUpdate.hwnd()), 0);
@@ -295,8 +293,7 @@ void FrmOptions::txtUpdate_Validate() {
 
 LRESULT CALLBACK FrmOptions::txtUpdate_Procedure(HWND field, UINT message, WPARAM wParam,
                                                  LPARAM lParam) {
-    const auto edit = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(field, GWLP_USERDATA));
-    const LRESULT result = ::CallWindowProcW(edit, field, message, wParam, lParam);
+    const LRESULT result = Control::CallOwnProcedure(field, message, wParam, lParam);
     // Only the field is told where the focus goes. The range rule runs when it moves on within
     // this window, not when the user turns to another program.
     const HWND window = ::GetParent(field);

@@ -87,6 +87,12 @@ void Control::SetText(const std::wstring& text) const {
     ::SetWindowTextW(hwnd_, text.c_str());
 }
 
+void Control::Subclass(WNDPROC procedure) const {
+    ::SetWindowLongPtrW(
+        hwnd_, GWLP_USERDATA,
+        ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+}
+
 void Timer::Start(HWND owner) {
     owner_ = owner;
     ::SetTimer(owner_, id_, period_, nullptr);

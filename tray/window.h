@@ -38,6 +38,15 @@ class Control {
     std::wstring Text() const;
     void SetText(const std::wstring& text) const;
 
+    // Puts the procedure before the control's own, which it reaches through CallOwnProcedure;
+    // the control's user data keeps the way there.
+    void Subclass(WNDPROC procedure) const;
+    static LRESULT CallOwnProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+        return ::CallWindowProcW(
+            reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(control, GWLP_USERDATA)), control,
+            message, wParam, lParam);
+    }
+
   private:
     HWND hwnd_ = nullptr;
     int id_ = 0;

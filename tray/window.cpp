@@ -502,10 +502,10 @@ bool LoadCommonControls() {
         return false;
     }
     // A function pointer of any type goes through void (*)() to another.
-    const auto init =
-        reinterpret_cast<decltype(&::InitCommonControlsEx)>(reinterpret_cast<void (*)()>(found));
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                        ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+    const auto init = reinterpret_cast<decltype(&::InitCommonControlsEx)>(
+        reinterpret_cast<void (*)()>(found));
+    const INITCOMMONCONTROLSEX controls{
+        sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
     loaded = init(&controls) != FALSE;
     return loaded;
 }

@@ -296,11 +296,12 @@ LRESULT CALLBACK FrmOptions::txtUpdate_Procedure(HWND field, UINT message, WPARA
     const LRESULT result = Control::CallOwnProcedure(field, message, wParam, lParam);
     // Only the field is told where the focus goes. The range rule runs when it moves on within
     // this window, not when the user turns to another program.
-    const HWND window = ::GetParent(field);
-    auto* self = static_cast<FrmOptions*>(FromHandle(window));
-    if (message == WM_KILLFOCUS && self != nullptr &&
-        ::IsChild(window, reinterpret_cast<HWND>(wParam))) {
-        self->txtUpdate_Validate();
+    if (message == WM_KILLFOCUS) {
+        const HWND window = ::GetParent(field);
+        auto* self = static_cast<FrmOptions*>(FromHandle(window));
+        if (self != nullptr && ::IsChild(window, reinterpret_cast<HWND>(wParam))) {
+            self->txtUpdate_Validate();
+        }
     }
     return result;
 }
